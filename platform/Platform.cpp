@@ -1,0 +1,136 @@
+#include "Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <dlfcn.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+std::string sharedObjectName(const char *fileName)
+{
+    std::string name(fileName);
+    if (name.find('/') != std::string::npos)
+        return name;
+    const std::string dll = ".dll";
+    if (name.size() > dll.size() && strcasecmp(name.c_str() + name.size() - dll.size(), dll.c_str()) == 0)
+        return "lib" + name.substr(0, name.size() - dll.size()) + ".so";
+    return name;
+}
+
+} // namespace
+
+HMODULE LoadLibraryA(const char *fileName)
+{
+    if (fileName == nullptr)
+        return nullptr;
+    // RTLD_NODELETE: a library built on Qt leaves meta-object references in
+    // Qt's registries; unmapping its code on FreeLibrary would leave them
+    // dangling until exit.
+    return dlopen(sharedObjectName(fileName).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+}
+
+void *GetProcAddress(HMODULE module, const char *procName)
+{
+    if (module == nullptr || procName == nullptr)
+        return nullptr;
+    return dlsym(module, procName);
+}
+
+int FreeLibrary(HMODULE module)
+{
+    return module != nullptr && dlclose(module) == 0;
+}
+
+uint32_t GetLastError()
+{
+    return static_cast<uint32_t>(errno);
+}
+
+void SetLastError(uint32_t code)
+{
+    errno = static_cast<int>(code);
+}
+
+int QueryPerformanceCounter(int64_t *count)
+{
+    timespec now{};
+    if (count == nullptr || clock_gettime(CLOCK_MONOTONIC, &now) != 0)
+        return 0;
+    *count = int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    return 1;
+}
+
+int QueryPerformanceFrequency(int64_t *frequency)
+{
+    if (frequency == nullptr)
+        return 0;
+    *frequency = 1000000;
+    return 1;
+}
+
+EVENT_HANDLE CreateCountingEvent()
+{
+    const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
+    return fd > 0 ? fd : NO_EVENT;
+}
+
+int SetEvent(EVENT_HANDLE event)
+{
+    if (event <= 0)
+        return 0;
+    const uint64_t one = 1;
+    return write(event, &one, sizeof one) == sizeof one;
+}
+
+uint32_t WaitForSingleObject(EVENT_HANDLE event, uint32_t milliseconds)
+{
+    if (event <= 0)
+        return WAIT_FAILED;
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        uint64_t count = 0;
+        if (read(event, &count, sizeof count) == sizeof count)
+            return WAIT_OBJECT_0;
+        if (errno != EAGAIN && errno != EINTR)
+            return WAIT_FAILED;
+
+        int timeoutMs = -1;
+        if (milliseconds != INFINITE) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const int64_t elapsed = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+            if (elapsed >= milliseconds)
+                return WAIT_TIMEOUT;
+            timeoutMs = int(milliseconds - elapsed);
+        }
+        pollfd p{event, POLLIN, 0};
+        const int ready = poll(&p, 1, timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            return WAIT_FAILED;
+        if (ready > 0 && (p.revents & (POLLERR | POLLNVAL)))
+            return WAIT_FAILED;
+        // Readable, timed out or interrupted: the loop re-reads and
+        // re-checks the clock. Another waiter may have taken the count.
+    }
+}
+
+int CloseHandle(EVENT_HANDLE event)
+{
+    return event > 0 && close(event) == 0;
+}
+
+void Sleep(uint32_t milliseconds)
+{
+    if (milliseconds == 0)
+        std::this_thread::yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -1,0 +1,143 @@
+/*
+ * QEL_COPN: the CANopen master library's C interface.
+ *
+ * This header is the one definition of every export's signature. The
+ * library implements them; the application never links against it but
+ * loads it at run time and takes its pointer types from here.
+ *
+ * Every export returns a 32-bit value: nonzero on success, 0 on failure.
+ * An interface handle is a 32-bit number written by OpenInterface; an event
+ * handle is an eventfd descriptor (a 32-bit int).
+ */
+#ifndef QEL_COPN_H
+#define QEL_COPN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(QELCOPN_BUILDING)
+#define QELCOPN_API __attribute__((visibility("default")))
+#else
+#define QELCOPN_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Interface kinds (HardwareConfiguration.InterfaceType). */
+#define QELCOPN_KIND_SOCKETCAN 1u
+#define QELCOPN_KIND_VIRTUALCAN 2u
+#define QELCOPN_KIND_PEAKCAN 3u
+#define QELCOPN_KIND_TINYCAN 4u
+
+/* Last-error code left by OpenInterface when the interface exists but is
+ * not usable as it stands (down, or already held open by this library). */
+#define QELCOPN_ERROR_WRONG_MODE 0x20000000u
+
+#define QELCOPN_ACCESS_POINT_SIZE 256
+#define QELCOPN_TEXT_SIZE 256
+
+/* 300 bytes, little-endian integers. */
+typedef struct HardwareConfiguration {
+    uint32_t InterfaceType;
+    uint32_t Port;
+    uint32_t Irq;
+    uint32_t ComPort;
+    uint32_t ComBaud;
+    uint8_t Reserved[24];
+    char AccessPoint[QELCOPN_ACCESS_POINT_SIZE];
+} HardwareConfiguration;
+
+/* 52 bytes, little-endian integers. */
+typedef struct CANopenConfiguration {
+    uint32_t InterfaceNodeID;
+    uint32_t Baud;
+    uint8_t Reserved[44];
+} CANopenConfiguration;
+
+#ifdef __cplusplus
+static_assert(sizeof(HardwareConfiguration) == 300, "HardwareConfiguration is 300 bytes");
+static_assert(offsetof(HardwareConfiguration, InterfaceType) == 0, "InterfaceType at 0");
+static_assert(offsetof(HardwareConfiguration, Port) == 4, "Port at 4");
+static_assert(offsetof(HardwareConfiguration, Irq) == 8, "Irq at 8");
+static_assert(offsetof(HardwareConfiguration, ComPort) == 12, "ComPort at 12");
+static_assert(offsetof(HardwareConfiguration, ComBaud) == 16, "ComBaud at 16");
+static_assert(offsetof(HardwareConfiguration, Reserved) == 20, "Reserved at 20");
+static_assert(offsetof(HardwareConfiguration, AccessPoint) == 44, "AccessPoint at 44");
+static_assert(sizeof(CANopenConfiguration) == 52, "CANopenConfiguration is 52 bytes");
+static_assert(offsetof(CANopenConfiguration, InterfaceNodeID) == 0, "InterfaceNodeID at 0");
+static_assert(offsetof(CANopenConfiguration, Baud) == 4, "Baud at 4");
+static_assert(offsetof(CANopenConfiguration, Reserved) == 8, "Reserved at 8");
+#else
+_Static_assert(sizeof(HardwareConfiguration) == 300, "HardwareConfiguration is 300 bytes");
+_Static_assert(offsetof(HardwareConfiguration, AccessPoint) == 44, "AccessPoint at 44");
+_Static_assert(sizeof(CANopenConfiguration) == 52, "CANopenConfiguration is 52 bytes");
+#endif
+
+/* Driver and configuration. `path` names the settings store, e.g.
+ * "\\Software\\Quelbrook\\Tarnwick\\". */
+QELCOPN_API int32_t LoadDriver(void);
+QELCOPN_API int32_t UnloadDriver(void);
+QELCOPN_API int32_t ReadConfiguration(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co);
+QELCOPN_API int32_t SaveConfiguration(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co);
+QELCOPN_API int32_t CANopenConfigurationWindow(HardwareConfiguration *hw, CANopenConfiguration *co);
+QELCOPN_API int32_t GetInterfaceName(uint32_t interfaceType, char name[QELCOPN_TEXT_SIZE]);
+
+/* The interface. */
+QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw);
+QELCOPN_API int32_t SetNodeID(uint32_t h, uint8_t nodeId);
+QELCOPN_API int32_t SetBaud(uint32_t h, uint32_t bitsPerSecond);
+QELCOPN_API int32_t SetOnline(uint32_t h, uint32_t online);
+QELCOPN_API int32_t AddNode(uint32_t h, uint8_t node);
+QELCOPN_API int32_t RemoveNode(uint32_t h, uint8_t node);
+QELCOPN_API int32_t CloseInterface(uint32_t h);
+QELCOPN_API int32_t CloseCard(uint32_t h);
+
+/* NMT (node 0 = all nodes). */
+QELCOPN_API int32_t NMT_StartRemoteNode(uint32_t h, uint8_t node);
+QELCOPN_API int32_t NMT_StopRemoteNode(uint32_t h, uint8_t node);
+QELCOPN_API int32_t NMT_EnterPreOperational(uint32_t h, uint8_t node);
+QELCOPN_API int32_t NMT_ResetNode(uint32_t h, uint8_t node);
+QELCOPN_API int32_t NMT_ResetCommunication(uint32_t h, uint8_t node);
+QELCOPN_API int32_t GetNodeOnline(uint32_t h, uint8_t node, uint32_t *online);
+/* state: the last NMT state the node reported (0 boot-up, 4 stopped,
+ * 5 operational, 127 pre-operational), 0xFF when never heard. */
+QELCOPN_API int32_t GetNodeState(uint32_t h, uint8_t node, uint8_t *state);
+
+/* SDO client. Time-out in ms; 1000 until set. */
+QELCOPN_API int32_t SetSDOTimeout(uint32_t h, uint16_t ms);
+QELCOPN_API int32_t SDO_Upload_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t *value);
+QELCOPN_API int32_t SDO_Upload_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t *value);
+QELCOPN_API int32_t SDO_Upload_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t *value);
+/* In: *length = the buffer's size. Out: *length = bytes read. More data than
+ * the buffer holds aborts the transfer and fails; nothing is written past
+ * the buffer. */
+QELCOPN_API int32_t SDO_Upload(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t *length, uint8_t *buffer);
+QELCOPN_API int32_t SDO_Download_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t value);
+QELCOPN_API int32_t SDO_Download_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t value);
+QELCOPN_API int32_t SDO_Download_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t value);
+
+/* PDO reception. kind 16 with AddPDO and 18 with the reads select a transmit
+ * PDO of the node; number counts from 0 (3 = the fourth, COB-ID 0x480 +
+ * node). timeoutMs is the receive time-out. */
+QELCOPN_API int32_t AddPDO(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, uint16_t timeoutMs);
+QELCOPN_API int32_t COP_PDO_Get_Event(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, int32_t *event);
+/* One PDO from the FIFO: time1 = its receipt sequence number, time2 = the
+ * low 32 bits of the monotonic microsecond counter at reception. */
+QELCOPN_API int32_t COP_PDO_Read_Data_wTime(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
+                                            uint8_t *length, uint8_t data[256], uint32_t *time1, uint32_t *time2);
+/* Frames received for the PDO since AddPDO, and those dropped because its
+ * FIFO was full. */
+QELCOPN_API int32_t PDO_Read_Receive_Count(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
+                                           uint32_t *received, uint32_t *dropped);
+
+/* Emergency: one EMCY frame from the FIFO; message[0..7] = its data bytes,
+ * message[8..11] = the receive time (as time2 above, little-endian). */
+QELCOPN_API int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18]);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
