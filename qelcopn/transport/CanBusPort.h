@@ -1,0 +1,76 @@
+// The thin glue between CANopen code and a QtSerialBus device, shared by the
+// library and the gateway simulator. A port lives in, and is used only from,
+// the thread that created it: that thread must run a Qt event loop.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QCanBusDevice;
+
+// One classic CAN frame with an 11-bit identifier.
+struct CanFrame {
+    uint32_t id = 0;
+    uint8_t length = 0;
+    uint8_t data[8] = {};
+    bool remote = false;
+};
+
+// The interface kinds the library and the simulator support.
+struct InterfaceKind {
+    uint32_t code;           // HardwareConfiguration::InterfaceType
+    const char *plugin;      // QtSerialBus plugin name
+    const char *displayName; // what GetInterfaceName gives
+};
+
+const InterfaceKind *interfaceKindByCode(uint32_t code);
+// By plugin name ("socketcan", "virtualcan", "peakcan", "tinycan").
+const InterfaceKind *interfaceKindByPlugin(const QString &plugin);
+
+class CanBusPort : public QObject {
+    Q_OBJECT
+public:
+    enum class OpenResult {
+        Ok,
+        NoSuchInterface, // unknown kind, missing plugin, or no such interface
+        NotUsable,       // exists but cannot be used as it stands (e.g. down)
+    };
+    // rxMicros: the platform's monotonic microsecond counter at reception.
+    using FrameHandler = std::function<void(const CanFrame &frame, int64_t rxMicros)>;
+    using LostHandler = std::function<void()>;
+
+    explicit CanBusPort(QObject *parent = nullptr);
+    ~CanBusPort() override;
+
+    // Creates the device, sets the bit rate where the plugin can, connects,
+    // and waits (running the caller's event loop) until it is connected.
+    OpenResult open(uint32_t kindCode, const QString &interfaceName, uint32_t bitrate, QString *error = nullptr,
+                    int connectTimeoutMs = 2000);
+    void close();
+    bool isOpen() const;
+    // Sets the bit rate of an open device where the plugin allows it.
+    bool setBitrate(uint32_t bitrate);
+    // False when the port is not connected or the device refused the frame.
+    bool write(const CanFrame &frame);
+
+    // Called in the port's thread for every frame received.
+    void setFrameHandler(FrameHandler handler);
+    // Called in the port's thread when the device drops its connection
+    // (the virtual bus's server went away, an adapter was unplugged).
+    void setLostHandler(LostHandler handler);
+
+    static QStringList availableInterfaces(uint32_t kindCode);
+
+private:
+    void drainFrames();
+    void onStateChanged();
+
+    std::unique_ptr<QCanBusDevice> device_;
+    FrameHandler frameHandler_;
+    LostHandler lostHandler_;
+};
