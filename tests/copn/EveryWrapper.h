@@ -1,0 +1,44 @@
+// Calls each of the binding's 25 wrappers once, with harmless arguments, and
+// returns each wrapper's result by its export's name.
+#pragma once
+
+#include "QEL_COPN_Interface.h"
+
+#include <map>
+#include <string>
+
+inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn)
+{
+    static char path[] = "\\Software\\Quelbrook\\Tarnwick\\";
+    char name[256] = {};
+    uint32_t flag = 0, value32 = 0, length = 256, time1 = 0, time2 = 0;
+    uint8_t value8 = 0, buffer[256] = {}, node = 0, message[18] = {};
+    int32_t event = 0;
+    return {
+        {"LoadDriver", copn.LoadDriver()},
+        {"ReadConfiguration", copn.ReadConfiguration(path)},
+        {"SaveConfiguration", copn.SaveConfiguration(path)},
+        {"CANopenConfigurationWindow", copn.CANopenConfigurationWindow()},
+        {"GetInterfaceName", copn.GetInterfaceName(2, name)},
+        {"OpenInterface", copn.OpenInterface()},
+        {"SetNodeID", copn.SetNodeID()},
+        {"SetBaud", copn.SetBaud()},
+        {"SetOnline", copn.SetOnline(1)},
+        {"AddNode", copn.AddNode(1)},
+        {"NMT_ResetCommunication", copn.NMT_ResetCommunication(0)},
+        {"NMT_StartRemoteNode", copn.NMT_StartRemoteNode(7)},
+        {"SetSDOTimeout", copn.SetSDOTimeout(500)},
+        {"GetNodeOnline", copn.GetNodeOnline(7, &flag)},
+        {"SDO_Upload_UNSIGNED8", copn.SDO_Upload_UNSIGNED8(7, 0x1001, 0, &value8)},
+        {"SDO_Upload_UNSIGNED32", copn.SDO_Upload_UNSIGNED32(7, 0x1000, 0, &value32)},
+        {"SDO_Upload", copn.SDO_Upload(7, 0x1008, 0, &length, buffer)},
+        {"SDO_Download_UNSIGNED16", copn.SDO_Download_UNSIGNED16(7, 0x1803, 5, 10)},
+        {"AddPDO", copn.AddPDO(7, 16, 3, 1000)},
+        {"COP_PDO_Get_Event", copn.COP_PDO_Get_Event(7, 18, 3, &event)},
+        {"COP_PDO_Read_Data_wTime", copn.COP_PDO_Read_Data_wTime(7, 18, 3, &value8, buffer, &time1, &time2)},
+        {"CheckEmergency", copn.CheckEmergency(&node, message)},
+        {"CloseInterface", copn.CloseInterface()},
+        {"CloseCard", copn.CloseCard()},
+        {"UnloadDriver", copn.UnloadDriver()},
+    };
+}
