@@ -67,10 +67,18 @@ public:
     static QStringList availableInterfaces(uint32_t kindCode);
 
 private:
+    bool connectAndWait(QString *error, int timeoutMs);
+    void watchDevice();
     void drainFrames();
     void onStateChanged();
+    void onError();
+    void reportLost();
 
     std::unique_ptr<QCanBusDevice> device_;
+    std::unique_ptr<QCanBusDevice> dropped_; // lost, deleted on the next open or close
+    uint32_t kindCode_ = 0;
+    QString interfaceName_;
+    uint32_t bitrate_ = 0;
     FrameHandler frameHandler_;
     LostHandler lostHandler_;
 };

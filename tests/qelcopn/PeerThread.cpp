@@ -1,0 +1,129 @@
+#include "PeerThread.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QTcpServer>
+
+#include <future>
+
+PeerThread::PeerThread()
+{
+    thread_ = std::thread([this] { main(); });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return ready_; });
+}
+
+PeerThread::~PeerThread()
+{
+    stop();
+}
+
+void PeerThread::main()
+{
+    QEventLoop loop;
+    QObject context;
+    CanBusPort port;
+    port.setFrameHandler([this, &port](const CanFrame &frame, int64_t) {
+        std::function<bool(CanBusPort &, const CanFrame &)> responder;
+        {
+            std::lock_guard lock(mutex_);
+            responder = responder_;
+        }
+        if (responder && !responder(port, frame))
+            return;
+        std::lock_guard lock(mutex_);
+        received_.push_back(frame);
+        changed_.notify_all();
+    });
+    port.setLostHandler([this] {
+        std::lock_guard lock(mutex_);
+        lost_ = true;
+        changed_.notify_all();
+    });
+    {
+        std::lock_guard lock(mutex_);
+        loop_ = &loop;
+        context_ = &context;
+        port_ = &port;
+        ready_ = true;
+    }
+    changed_.notify_all();
+    loop.exec();
+    port.close();
+}
+
+void PeerThread::run(const std::function<void(CanBusPort &port)> &fn)
+{
+    if (!thread_.joinable())
+        return;
+    std::promise<void> done;
+    QMetaObject::invokeMethod(context_, [&] {
+        fn(*port_);
+        done.set_value();
+    }, Qt::QueuedConnection);
+    done.get_future().wait();
+}
+
+bool PeerThread::open(const QString &interfaceName)
+{
+    bool ok = false;
+    run([&](CanBusPort &port) { ok = port.open(2, interfaceName, 250000) == CanBusPort::OpenResult::Ok; });
+    return ok;
+}
+
+bool PeerThread::send(const CanFrame &frame)
+{
+    bool ok = false;
+    run([&](CanBusPort &port) { ok = port.write(frame); });
+    return ok;
+}
+
+void PeerThread::stop()
+{
+    if (!thread_.joinable())
+        return;
+    QMetaObject::invokeMethod(context_, [this] { loop_->quit(); }, Qt::QueuedConnection);
+    thread_.join();
+}
+
+void PeerThread::setResponder(std::function<bool(CanBusPort &, const CanFrame &)> responder)
+{
+    std::lock_guard lock(mutex_);
+    responder_ = std::move(responder);
+}
+
+bool PeerThread::waitFrame(CanFrame *frame, int timeoutMs)
+{
+    std::unique_lock lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !received_.empty(); }))
+        return false;
+    if (frame != nullptr)
+        *frame = received_.front();
+    received_.pop_front();
+    return true;
+}
+
+size_t PeerThread::receivedCount()
+{
+    std::lock_guard lock(mutex_);
+    return received_.size();
+}
+
+bool PeerThread::lost()
+{
+    std::lock_guard lock(mutex_);
+    return lost_;
+}
+
+uint16_t freeLocalPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress(QHostAddress::LocalHost), 0))
+        return 0;
+    return probe.serverPort();
+}
+
+QString privateBusUrl(uint16_t port, int channel)
+{
+    return QStringLiteral("tcp://127.0.0.1:%1/can%2").arg(port).arg(channel);
+}
