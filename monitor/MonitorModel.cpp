@@ -1,0 +1,47 @@
+#include "MonitorModel.h"
+
+#include "Platform.h"
+
+namespace {
+
+template <typename T, size_t N> void StoreAll(std::atomic<T> (&items)[N], T value)
+{
+    for (std::atomic<T> &item : items)
+        item.store(value, std::memory_order_relaxed);
+}
+
+} // namespace
+
+TMonitorModel::TMonitorModel()
+{
+    // Everything starts at zero; then the starting values.
+    StoreAll(MtuValue, int32_t(0));
+    StoreAll(MtuRxTime1, uint32_t(0));
+    StoreAll(MtuRxTime2, uint32_t(0));
+    StoreAll(FaultState, uint16_t(0));
+    StoreAll(DinBusByte, uint8_t(0));
+    for (J1939_PARAMETER &slot : J1939Params) {
+        for (int b = 0; b < J1939_DATA_BYTES; ++b) {
+            slot.Data[b].store(0x00, std::memory_order_relaxed);
+            slot.DataShown[b] = 0xFF;
+        }
+    }
+
+    QueryPerformanceFrequency(&CounterFrequency);
+    TicksPerMs = float(CounterFrequency) * 0.001f;
+    QueryPerformanceCounter(&CounterBase);
+
+    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n) {
+        MtuValue[n].store(MTU_VALUE_MISSING, std::memory_order_relaxed);
+        MtuValueShown[n] = MTU_VALUE_NEVER_SHOWN;
+        // No receipt yet: the row has no time to show and no gap to measure,
+        // so the starting point of the first gap is never used.
+        MtuLastRxMs[n] = 0.0f;
+        MtuMaxGapMs[n] = 0.0f;
+        MtuRowHasReceipt[n] = 0;
+    }
+    for (int n = FAULT_FIRST_ROW; n <= FAULT_LAST_ROW; ++n)
+        FaultStateShown[n] = 1;
+    for (int n = DINBUS_FIRST_ROW; n <= DINBUS_LAST_ROW; ++n)
+        DinBusByteShown[n] = 0xFF;
+}

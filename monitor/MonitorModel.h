@@ -1,0 +1,91 @@
+// What the monitor knows about the gateway's data: the values the receive
+// threads decode into it, the copies of what the display last drew, the dirty
+// flags between the two, and the monitor's settings.
+//
+// Sharing rule: every item a receive thread writes is an atomic. The decoders
+// store values relaxed and then raise the kind's flag with a release store;
+// the display takes a flag with an acquire exchange to 0 before it draws, so
+// a receipt landing while it draws raises the flag again for the next tick.
+// The "Shown" copies and the row bookkeeping belong to the display alone.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+constexpr int MTU_FIRST_ROW = 1;
+constexpr int MTU_LAST_ROW = 254;
+constexpr int FAULT_FIRST_ROW = 1;
+constexpr int FAULT_LAST_ROW = 400;
+constexpr int FAULT_ENTRIES = 512;
+constexpr int DINBUS_FIRST_ROW = 1;
+constexpr int DINBUS_LAST_ROW = 36;
+constexpr int J1939_DISPLAYED_SLOTS = 32;
+constexpr int J1939_DATA_BYTES = 8;
+
+// Marks a parameter that has no value yet; 0x80000001 is the gateway's mark
+// for a defective sensor.
+constexpr int32_t MTU_VALUE_MISSING = 0x7FFFFFFF;
+constexpr int32_t MTU_VALUE_SENSOR_DEFECT = int32_t(0x80000001u);
+// Differs from every value a row can hold after a reset, so the next pass draws it.
+constexpr int32_t MTU_VALUE_NEVER_SHOWN = int32_t(0xFFFFFFFFu);
+
+// Object indexes of the gateway's multiplexed PDO, and its emergency codes.
+constexpr uint16_t GATEWAY_INDEX_MTU_PARAMETER = 0x4200;
+constexpr uint16_t GATEWAY_INDEX_DINBUS_BYTE = 0x3501;
+constexpr uint16_t GATEWAY_INDEX_J1939_FIRST = 0x3200;
+constexpr uint16_t GATEWAY_INDEX_J1939_LAST = 0x34FF;
+constexpr uint16_t GATEWAY_EMCY_MTU_ONLINE = 0x0000;
+constexpr uint16_t GATEWAY_EMCY_MTU_OFFLINE = 0xFF00;
+constexpr uint8_t GATEWAY_EMCY_KIND_STATE = 0;
+constexpr uint8_t GATEWAY_EMCY_KIND_FAULT = 1;
+
+struct J1939_PARAMETER {
+    std::atomic<uint8_t> Data[J1939_DATA_BYTES];
+    uint8_t DataShown[J1939_DATA_BYTES];
+    std::string Text; // carried with the record, never used by the monitor
+};
+
+class TMonitorModel {
+public:
+    TMonitorModel();
+    TMonitorModel(const TMonitorModel &) = delete;
+    TMonitorModel &operator=(const TMonitorModel &) = delete;
+
+    // Called by the receive threads with each message the library delivered.
+    // Constant time; no allocation, no lock, no waiting, nothing drawn.
+    void DecodePdoData(uint8_t node, uint8_t length, const uint8_t *data, uint32_t rxTime1, uint32_t rxTime2);
+    void DecodeEmergency(uint8_t node, const uint8_t *message);
+
+    uint8_t MtuRowLocked[256] = {};
+    std::atomic<int32_t> MtuValue[256];
+    int32_t MtuValueShown[256] = {};
+    std::atomic<uint32_t> MtuRxTime1[256];
+    uint32_t MtuRxTime1Shown[256] = {};
+    std::atomic<uint32_t> MtuRxTime2[256];
+    uint32_t MtuRxTime2Shown[256] = {};
+    float MtuLastRxMs[256] = {};
+    float MtuMaxGapMs[256] = {};
+    std::atomic<uint16_t> FaultState[FAULT_ENTRIES];
+    uint16_t FaultStateShown[FAULT_ENTRIES] = {};
+    std::atomic<uint8_t> DinBusByte[256];
+    uint8_t DinBusByteShown[256] = {};
+    std::atomic<uint8_t> NodeId{0};
+    std::atomic<int32_t> MtuOnline{0};
+    std::atomic<int32_t> StatusChanged{0};
+    std::atomic<int32_t> MtuDataChanged{0};
+    std::atomic<int32_t> FaultsChanged{0};
+    std::atomic<int32_t> DinBusChanged{0};
+    std::atomic<int32_t> J1939Changed{0};
+    int64_t CounterFrequency = 0;
+    int64_t CounterBase = 0;
+    float TicksPerMs = 0.0f;
+    std::atomic<int32_t> ListenOnly{0};
+    std::atomic<int32_t> ProductCode{0};
+    J1939_PARAMETER J1939Params[256];
+
+    // Display bookkeeping: 1 once row n has shown a real receipt since the
+    // monitor was created or Lock Data was last released. Until then the row
+    // has no reception time to show and no earlier receipt to measure a gap from.
+    uint8_t MtuRowHasReceipt[256] = {};
+};

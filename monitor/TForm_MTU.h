@@ -1,0 +1,96 @@
+// The monitor window "Vehicle Data": four grids that follow the gateway's
+// data every 100 ms. One instance lives for the whole run (Form_MTU); the
+// receive threads call its decoders, its timer draws what they marked.
+#pragma once
+
+#include "MonitorModel.h"
+
+#include <QColor>
+#include <QDialog>
+
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class TFormSize;
+class TStringGrid;
+
+// Product codes of the two gateways; they decide which tabs a showing offers.
+constexpr int32_t PRODUCT_CODE_MTU_GATEWAY = 1101;
+constexpr int32_t PRODUCT_CODE_J1939_GATEWAY = 1104;
+
+class TForm_MTU : public QDialog, public TMonitorModel {
+    Q_OBJECT
+public:
+    explicit TForm_MTU(QWidget *owner = nullptr);
+    ~TForm_MTU() override;
+
+    // Settings written by the main window before each showing (in the model):
+    // NodeId, ListenOnly, ProductCode.
+
+    // Called from the receive threads; see MonitorModel.h.
+    using TMonitorModel::DecodeEmergency;
+    using TMonitorModel::DecodePdoData;
+
+    int ShowModal() { return exec(); }
+
+    // Window components, in the form's order.
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet_MTU_Data = nullptr;
+    QWidget *TabSheet_MTU_Faults = nullptr;
+    QFrame *Panel1 = nullptr;
+    QPushButton *Button_Close = nullptr;
+    TStringGrid *AdvStringGrid_MTU_FaultCodes = nullptr;
+    TStringGrid *AdvStringGrid_MTU_Data = nullptr;
+    std::unique_ptr<TFormSize> FormSize1;
+    QWidget *TabSheet_Dinbus = nullptr;
+    TStringGrid *AdvStringGrid_DinBus = nullptr;
+    QTimer *Timer1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *StaticText_MTUOffline = nullptr;
+    QTimer *Timer_Flash = nullptr;
+    QCheckBox *CheckBox_DataLocked = nullptr;
+    QPushButton *Button1 = nullptr;
+    QWidget *TabSheet_J1939 = nullptr;
+    TStringGrid *AdvStringGrid_J1939 = nullptr;
+
+    // The status bar's one panel.
+    QString StatusText() const;
+
+    // Event handlers.
+    void Timer1Timer();
+    void FormShow();
+    void Button_CloseClick();
+    void CheckBox_DataLockedClick();
+    void Button1Click();
+    void Timer_FlashTimer();
+    QColor AdvStringGrid_MTU_DataGetCellColor(int row, int column) const;
+
+    // Display routines: each draws the entries that differ from their shown copy.
+    void DisplayFaultCodes();
+    void DisplayMtuData();
+    void DisplayStatus();
+    void DisplayDinBus();
+    void DisplayJ1939Data();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void CreateComponents();
+    void WriteCatalogue();
+    void ReadGatewayState();
+    void ShowTabsForProduct(int32_t productCode);
+    float ReceptionMs(uint32_t rxTime2) const;
+    void RepaintRowColour(int row);
+
+    QLabel *StatusPanel_ = nullptr;
+};
+
+// The one monitor window, created at start-up and never cleared.
+extern TForm_MTU *Form_MTU;
