@@ -1,0 +1,47 @@
+#include "QtTestSupport.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    explicit ApplicationEnvironment(std::function<QApplication *(int &, char **)> create) : create_(std::move(create)) {}
+
+    void SetUp() override
+    {
+        application_ = create_ ? create_(argc_, argv_) : new QApplication(argc_, argv_);
+    }
+    void TearDown() override
+    {
+        delete application_;
+        application_ = nullptr;
+    }
+
+private:
+    std::function<QApplication *(int &, char **)> create_;
+    QApplication *application_ = nullptr;
+    int argc_ = 1;
+    char name_[8] = "tests";
+    char *argv_[2] = {name_, nullptr};
+};
+
+} // namespace
+
+bool InstallApplication(std::function<QApplication *(int &argc, char **argv)> create)
+{
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment(std::move(create)));
+    return true;
+}
+
+ScopedWorkingDirectory::ScopedWorkingDirectory() : previous_(QDir::currentPath())
+{
+    QDir::setCurrent(dir_.path());
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory()
+{
+    QDir::setCurrent(previous_);
+}
