@@ -26,6 +26,33 @@ constexpr bool isNodeId(unsigned node) { return node >= NODE_ID_MIN && node <= N
 constexpr uint32_t tpdoCobId(unsigned n, uint8_t node) { return COB_TPDO1 + 0x100 * n + node; }
 constexpr uint8_t nodeOf(uint32_t cobId) { return uint8_t(cobId & 0x7F); }
 constexpr uint32_t functionOf(uint32_t cobId) { return cobId & 0x780; }
+constexpr unsigned TPDO_COUNT = 4;
+constexpr uint32_t COB_ID_MAX = 0x7FF;
+
+// Frames only a node itself sends (its transmit PDOs, SDO replies, EMCY and
+// heartbeat), so each one shows that node is alive.
+constexpr bool isSentByNode(uint32_t cobId)
+{
+    if (cobId > COB_ID_MAX || !isNodeId(nodeOf(cobId)))
+        return false;
+    switch (functionOf(cobId)) {
+    case COB_EMCY: case COB_TPDO1: case COB_TPDO2: case COB_TPDO3: case COB_TPDO4:
+    case COB_SDO_TX: case COB_HEARTBEAT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The CiA 301 bit rates (bit/s).
+constexpr uint32_t BIT_RATES[] = {10000, 20000, 50000, 125000, 250000, 500000, 800000, 1000000};
+constexpr bool isBitRate(uint32_t bitsPerSecond)
+{
+    for (uint32_t rate : BIT_RATES)
+        if (rate == bitsPerSecond)
+            return true;
+    return false;
+}
 
 // NMT command specifiers (byte 0 of a COB-ID 0 frame; byte 1 is the node, 0 = all).
 enum NmtCommand : uint8_t {

@@ -3,6 +3,8 @@
 // the thread that created it: that thread must run a Qt event loop.
 #pragma once
 
+#include "CanFrame.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -13,13 +15,6 @@
 
 class QCanBusDevice;
 
-// One classic CAN frame with an 11-bit identifier.
-struct CanFrame {
-    uint32_t id = 0;
-    uint8_t length = 0;
-    uint8_t data[8] = {};
-    bool remote = false;
-};
 
 // The interface kinds the library and the simulator support.
 struct InterfaceKind {

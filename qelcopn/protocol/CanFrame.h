@@ -1,0 +1,12 @@
+// One classic CAN frame with an 11-bit identifier: what the protocol code
+// and the transport exchange.
+#pragma once
+
+#include <cstdint>
+
+struct CanFrame {
+    uint32_t id = 0;
+    uint8_t length = 0;
+    uint8_t data[8] = {};
+    bool remote = false;
+};

@@ -1,0 +1,332 @@
+// The protocol logic without a bus: SDO client transfers against a scripted
+// server, NMT frames, node state, and the bounded frame FIFO.
+#include "Cia301.h"
+#include "FrameRing.h"
+#include "Nmt.h"
+#include "NodeMonitor.h"
+#include "SdoClient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace cia301;
+using Status = SdoClient::Status;
+
+namespace {
+
+constexpr uint8_t kNode = 9;
+constexpr int64_t kTimeout = 500'000;
+
+CanFrame serverFrame(std::initializer_list<uint8_t> bytes)
+{
+    CanFrame f;
+    f.id = COB_SDO_TX + kNode;
+    f.length = 8;
+    int i = 0;
+    for (uint8_t b : bytes)
+        f.data[i++] = b;
+    return f;
+}
+
+uint32_t abortCodeOf(const CanFrame &f)
+{
+    return uint32_t(f.data[4]) | uint32_t(f.data[5]) << 8 | uint32_t(f.data[6]) << 16 | uint32_t(f.data[7]) << 24;
+}
+
+// A server for one object on node kNode, answering the client's requests
+// the way a CiA 301 SDO server does: expedited up to 4 bytes unless told
+// otherwise, segmented above, with or without the size announced.
+struct ScriptedServer {
+    std::vector<uint8_t> object;
+    bool forceSegmented = false;
+    bool announceSize = true;
+    size_t offset = 0;
+    std::vector<CanFrame> requests; // what the client sent
+
+    SdoClient::Step run(SdoClient &client, SdoClient::Step step, int64_t now = 0)
+    {
+        while (step.status == Status::Running && step.send) {
+            requests.push_back(step.frame);
+            step = client.onFrame(answer(step.frame), now);
+        }
+        if (step.send)
+            requests.push_back(step.frame);
+        return step;
+    }
+
+    CanFrame answer(const CanFrame &request)
+    {
+        const uint8_t ccs = sdo::commandOf(request.data[0]);
+        if (ccs == sdo::CCS_INITIATE_UPLOAD) {
+            offset = 0;
+            const size_t n = object.size();
+            if (!forceSegmented && n >= 1 && n <= 4) {
+                CanFrame f = serverFrame({uint8_t(0x43 | (4 - n) << 2), request.data[1], request.data[2],
+                                          request.data[3]});
+                std::memcpy(f.data + 4, object.data(), n);
+                return f;
+            }
+            return serverFrame({uint8_t(announceSize ? 0x41 : 0x40), request.data[1], request.data[2],
+                                request.data[3], uint8_t(n), uint8_t(n >> 8), 0, 0});
+        }
+        // Upload segment: echo the toggle, up to 7 bytes, last flag at the end.
+        const size_t n = std::min<size_t>(7, object.size() - offset);
+        CanFrame f = serverFrame({});
+        std::memcpy(f.data + 1, object.data() + offset, n);
+        offset += n;
+        f.data[0] = uint8_t((request.data[0] & sdo::FLAG_TOGGLE) | (7 - n) << 1
+                            | (offset == object.size() ? sdo::FLAG_LAST : 0));
+        return f;
+    }
+};
+
+std::vector<uint8_t> pattern(size_t n)
+{
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = uint8_t(i * 7 + 3);
+    return v;
+}
+
+// 256 bytes for the caller, then a guard that must never change.
+struct GuardedBuffer {
+    uint8_t bytes[256 + 32];
+    GuardedBuffer() { std::memset(bytes, 0xA5, sizeof bytes); }
+    bool guardIntact() const
+    {
+        for (size_t i = 256; i < sizeof bytes; ++i)
+            if (bytes[i] != 0xA5)
+                return false;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(SdoUploadTest, SizesFromEmptyToOneByteTooMany)
+{
+    for (bool announce : {true, false}) {
+        for (size_t size : {0u, 1u, 4u, 5u, 7u, 8u, 255u, 256u, 257u}) {
+            SCOPED_TRACE(testing::Message() << size << " bytes, size announced: " << announce);
+            ScriptedServer server;
+            server.object = pattern(size);
+            server.announceSize = announce;
+            GuardedBuffer buffer;
+            SdoClient client;
+            const SdoClient::Step end =
+                server.run(client, client.startUpload(kNode, 0x1008, 0, buffer.bytes, 256, 0, kTimeout));
+
+            EXPECT_TRUE(buffer.guardIntact());
+            ASSERT_FALSE(server.requests.empty());
+            EXPECT_EQ(server.requests[0].id, COB_SDO_RX + kNode);
+            EXPECT_EQ(server.requests[0].data[0], 0x40);
+            EXPECT_EQ(server.requests[0].data[1], 0x08);
+            EXPECT_EQ(server.requests[0].data[2], 0x10);
+            if (size <= 256) {
+                EXPECT_EQ(end.status, Status::Done);
+                EXPECT_EQ(client.length(), size);
+                EXPECT_EQ(std::memcmp(buffer.bytes, server.object.data(), size), 0);
+                // Segment requests alternate the toggle bit.
+                for (size_t i = 1; i < server.requests.size(); ++i)
+                    EXPECT_EQ(server.requests[i].data[0], (i % 2) ? 0x60 : 0x70);
+            } else {
+                // Too much for the buffer: the client aborts and fails.
+                EXPECT_EQ(end.status, Status::Failed);
+                EXPECT_EQ(client.abortCode(), sdo::ABORT_OUT_OF_MEMORY);
+                EXPECT_EQ(server.requests.back().data[0], 0x80);
+                EXPECT_EQ(abortCodeOf(server.requests.back()), sdo::ABORT_OUT_OF_MEMORY);
+            }
+        }
+    }
+}
+
+TEST(SdoUploadTest, ExpeditedReplyLargerThanASmallBufferFails)
+{
+    ScriptedServer server;
+    server.object = {1, 2, 3, 4};
+    uint8_t small[2 + 4] = {0, 0, 0xA5, 0xA5, 0xA5, 0xA5};
+    SdoClient client;
+    const auto end = server.run(client, client.startUpload(kNode, 0x1000, 0, small, 2, 0, kTimeout));
+    EXPECT_EQ(end.status, Status::Failed);
+    EXPECT_EQ(small[2], 0xA5);
+    EXPECT_EQ(small[5], 0xA5);
+}
+
+TEST(SdoUploadTest, ProtocolFaultsAbortTheTransfer)
+{
+    uint8_t buffer[256];
+    {
+        SCOPED_TRACE("toggle error");
+        SdoClient client;
+        client.startUpload(kNode, 0x1008, 0, buffer, sizeof buffer, 0, kTimeout);
+        auto step = client.onFrame(serverFrame({0x41, 0x08, 0x10, 0x00, 20, 0, 0, 0}), 0);
+        ASSERT_TRUE(step.send);
+        EXPECT_EQ(step.frame.data[0], 0x60);
+        // The server answers with the toggle bit set where it must be clear.
+        step = client.onFrame(serverFrame({0x10, 'a', 'b', 'c', 'd', 'e', 'f', 'g'}), 0);
+        EXPECT_EQ(step.status, Status::Failed);
+        ASSERT_TRUE(step.send);
+        EXPECT_EQ(step.frame.data[0], 0x80);
+        EXPECT_EQ(abortCodeOf(step.frame), sdo::ABORT_TOGGLE);
+        EXPECT_EQ(client.abortCode(), sdo::ABORT_TOGGLE);
+    }
+    {
+        SCOPED_TRACE("server abort");
+        SdoClient client;
+        client.startUpload(kNode, 0x1018, 4, buffer, sizeof buffer, 0, kTimeout);
+        const auto step = client.onFrame(serverFrame({0x80, 0x18, 0x10, 0x04, 0x11, 0x00, 0x09, 0x06}), 0);
+        EXPECT_EQ(step.status, Status::Failed);
+        EXPECT_FALSE(step.send); // an abort is not answered
+        EXPECT_EQ(client.abortCode(), sdo::ABORT_NO_SUBINDEX);
+    }
+    for (auto reply : {serverFrame({0x43, 0x01, 0x10, 0x00, 1, 2, 3, 4}),   // wrong index
+                       serverFrame({0x43, 0x00, 0x10, 0x01, 1, 2, 3, 4})}) { // wrong sub-index
+        SCOPED_TRACE("reply for another object");
+        SdoClient client;
+        uint32_t value = 0xDEADBEEF;
+        client.startUpload(kNode, 0x1000, 0, reinterpret_cast<uint8_t *>(&value), 4, 0, kTimeout);
+        const auto step = client.onFrame(reply, 0);
+        EXPECT_EQ(step.status, Status::Failed);
+        EXPECT_TRUE(step.send);
+        EXPECT_EQ(step.frame.data[0], 0x80);
+        EXPECT_EQ(value, 0xDEADBEEFu);
+    }
+    {
+        SCOPED_TRACE("frames of other nodes are not ours");
+        SdoClient client;
+        client.startUpload(kNode, 0x1000, 0, buffer, sizeof buffer, 0, kTimeout);
+        CanFrame other = serverFrame({0x43, 0x00, 0x10, 0x00, 1, 2, 3, 4});
+        other.id = COB_SDO_TX + kNode + 1;
+        const auto step = client.onFrame(other, 0);
+        EXPECT_EQ(step.status, Status::Running);
+        EXPECT_FALSE(step.send);
+        EXPECT_TRUE(client.running());
+    }
+}
+
+TEST(SdoUploadTest, SilentServerTimesOutWithAbort)
+{
+    uint8_t buffer[8];
+    SdoClient client;
+    client.startUpload(kNode, 0x1000, 0, buffer, sizeof buffer, 1000, kTimeout);
+    EXPECT_FALSE(client.onTime(1000 + kTimeout - 1).send);
+    EXPECT_TRUE(client.running());
+    // Each answer restarts the time-out.
+    client.onFrame(serverFrame({0x41, 0x00, 0x10, 0x00, 8, 0, 0, 0}), 2000);
+    EXPECT_FALSE(client.onTime(1000 + kTimeout).send);
+    const auto step = client.onTime(2000 + kTimeout);
+    EXPECT_EQ(step.status, Status::Failed);
+    ASSERT_TRUE(step.send);
+    EXPECT_EQ(step.frame.id, COB_SDO_RX + kNode);
+    EXPECT_EQ(step.frame.data[0], 0x80);
+    EXPECT_EQ(abortCodeOf(step.frame), sdo::ABORT_TIMEOUT);
+    EXPECT_FALSE(client.running());
+    EXPECT_FALSE(client.onTime(10 * kTimeout).send); // once only
+}
+
+TEST(SdoDownloadTest, ExpeditedFramesAndOutcomes)
+{
+    SdoClient client;
+    const uint8_t value[2] = {0x0A, 0x00};
+    auto step = client.startDownload(kNode, 0x1803, 5, value, 2, 0, kTimeout);
+    ASSERT_TRUE(step.send);
+    const uint8_t expected[8] = {0x2B, 0x03, 0x18, 0x05, 0x0A, 0x00, 0x00, 0x00};
+    EXPECT_EQ(std::memcmp(step.frame.data, expected, 8), 0);
+    EXPECT_EQ(step.frame.id, 0x609u);
+    step = client.onFrame(serverFrame({0x60, 0x03, 0x18, 0x05}), 0);
+    EXPECT_EQ(step.status, Status::Done);
+
+    const uint8_t four[4] = {1, 2, 3, 4};
+    step = client.startDownload(kNode, 0x2000, 1, four, 4, 0, kTimeout);
+    EXPECT_EQ(step.frame.data[0], 0x23);
+    step = client.onFrame(serverFrame({0x80, 0x00, 0x20, 0x01, 0x02, 0x00, 0x01, 0x06}), 0);
+    EXPECT_EQ(step.status, Status::Failed);
+    EXPECT_EQ(client.abortCode(), sdo::ABORT_READ_ONLY);
+
+    EXPECT_EQ(client.startDownload(kNode, 0x2000, 1, four, 5, 0, kTimeout).status, Status::Failed);
+    EXPECT_EQ(client.startDownload(kNode, 0x2000, 1, nullptr, 1, 0, kTimeout).status, Status::Failed);
+}
+
+TEST(NmtTest, CommandFrames)
+{
+    const CanFrame start = nmtFrame(NMT_START_REMOTE_NODE, 7);
+    EXPECT_EQ(start.id, 0u);
+    EXPECT_EQ(start.length, 2);
+    EXPECT_EQ(start.data[0], 0x01);
+    EXPECT_EQ(start.data[1], 7);
+    const CanFrame resetAll = nmtFrame(NMT_RESET_COMMUNICATION, 0);
+    EXPECT_EQ(resetAll.data[0], 0x82);
+    EXPECT_EQ(resetAll.data[1], 0);
+    EXPECT_TRUE(isNmtTarget(0));
+    EXPECT_TRUE(isNmtTarget(127));
+    EXPECT_FALSE(isNmtTarget(128));
+}
+
+TEST(NodeMonitorTest, StateAndOnlineFromWhatTheNodeSends)
+{
+    NodeMonitor monitor;
+    const int64_t s = 1'000'000;
+    EXPECT_FALSE(monitor.heardOf(7));
+    EXPECT_FALSE(monitor.online(7, s));
+    EXPECT_EQ(monitor.state(7), NodeMonitor::kStateUnknown);
+
+    CanFrame bootUp;
+    bootUp.id = 0x707;
+    bootUp.length = 1;
+    monitor.onFrame(bootUp, 10 * s);
+    EXPECT_TRUE(monitor.online(7, 10 * s));
+    EXPECT_EQ(monitor.state(7), NMT_STATE_BOOTUP);
+    EXPECT_EQ(monitor.bootUps(7), 1u);
+    EXPECT_TRUE(monitor.online(7, 13 * s));
+    EXPECT_FALSE(monitor.online(7, 13 * s + 1));
+
+    // Heartbeats every 2 s widen the window to three periods.
+    CanFrame heartbeat = bootUp;
+    heartbeat.data[0] = NMT_STATE_OPERATIONAL;
+    monitor.onFrame(heartbeat, 20 * s);
+    monitor.onFrame(heartbeat, 22 * s);
+    EXPECT_EQ(monitor.state(7), NMT_STATE_OPERATIONAL);
+    EXPECT_TRUE(monitor.online(7, 26 * s + 500'000));
+    EXPECT_TRUE(monitor.online(7, 28 * s));
+    EXPECT_FALSE(monitor.online(7, 28 * s + 1));
+
+    // Any frame the node sends counts; frames addressed to it do not.
+    CanFrame pdo;
+    pdo.id = 0x480 + 9;
+    pdo.length = 8;
+    monitor.onFrame(pdo, 30 * s);
+    EXPECT_TRUE(monitor.online(9, 30 * s));
+    EXPECT_EQ(monitor.state(9), NodeMonitor::kStateUnknown);
+    for (uint32_t toNode : {0x600u + 11, 0x200u + 11, 0x000u, 0x080u}) {
+        CanFrame f;
+        f.id = toNode;
+        monitor.onFrame(f, 30 * s);
+    }
+    EXPECT_FALSE(monitor.heardOf(11));
+    EXPECT_FALSE(monitor.online(0, 30 * s));
+    EXPECT_FALSE(monitor.online(128, 30 * s));
+}
+
+TEST(FrameRingTest, KeepsOrderAndDropsTheOldestWhenFull)
+{
+    FrameRing<PdoEntry> ring(4);
+    PdoEntry e;
+    for (uint32_t i = 1; i <= 4; ++i) {
+        e.sequence = i;
+        EXPECT_TRUE(ring.push(e));
+    }
+    e.sequence = 5;
+    EXPECT_FALSE(ring.push(e));
+    e.sequence = 6;
+    EXPECT_FALSE(ring.push(e));
+    EXPECT_EQ(ring.dropped(), 2u);
+    EXPECT_EQ(ring.pushed(), 6u);
+    PdoEntry out;
+    for (uint32_t expected = 3; expected <= 6; ++expected) {
+        ASSERT_TRUE(ring.take(&out));
+        EXPECT_EQ(out.sequence, expected);
+    }
+    EXPECT_FALSE(ring.take(&out));
+}
