@@ -1,0 +1,285 @@
+// The receive threads against a scripted library: the binding finds no
+// library here, so its slots are pointed at the functions below.
+#include "GatewayPdo.h"
+#include "QEL_COPN_Interface.h"
+#include "TForm_MTU.h"
+#include "TThread_Emergency.h"
+#include "TThread_PdoData.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+namespace {
+
+constexpr uint8_t GATEWAY = 7;
+
+struct Message {
+    uint8_t node;
+    std::array<uint8_t, 8> bytes;
+};
+
+// What the fake library holds and counts, shared with the threads.
+struct FakeLibrary {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Message> pdos;
+    std::deque<Message> emergencies;
+    std::atomic<int> pdoReads{0};
+    std::atomic<int> emcyReads{0};
+    std::atomic<uint8_t> lastPdoNode{0};
+    uint32_t sequence = 0;
+    // While set, the first emergency read that finds a message waits for the
+    // test's go-ahead, so that a stop is sure to come mid-backlog.
+    bool holdFirstEmergency = false;
+    bool released = false;
+
+    bool popPdo(uint8_t node, uint8_t *length, uint8_t *data, uint32_t *t1, uint32_t *t2)
+    {
+        ++pdoReads;
+        lastPdoNode = node;
+        std::lock_guard<std::mutex> lock(mutex);
+        if (pdos.empty())
+            return false;
+        std::memcpy(data, pdos.front().bytes.data(), 8);
+        *length = 8;
+        *t1 = ++sequence;
+        *t2 = sequence * 1000;
+        pdos.pop_front();
+        changed.notify_all();
+        return true;
+    }
+
+    bool popEmergency(uint8_t *node, uint8_t *message)
+    {
+        ++emcyReads;
+        std::unique_lock<std::mutex> lock(mutex);
+        if (emergencies.empty())
+            return false;
+        if (holdFirstEmergency) {
+            holdFirstEmergency = false;
+            changed.notify_all();
+            changed.wait(lock, [this] { return released; });
+        }
+        *node = emergencies.front().node;
+        std::memcpy(message, emergencies.front().bytes.data(), 8);
+        emergencies.pop_front();
+        changed.notify_all();
+        return true;
+    }
+};
+
+FakeLibrary *fake = nullptr;
+
+int32_t FakeRead(uint32_t, uint8_t node, uint8_t kind, uint16_t number, uint8_t *length, uint8_t *data, uint32_t *t1,
+                 uint32_t *t2)
+{
+    if (kind != GATEWAY_PDO_READ_KIND || number != GATEWAY_PDO_NUMBER)
+        return 0;
+    return fake->popPdo(node, length, data, t1, t2);
+}
+
+int32_t FakeCheckEmergency(uint32_t, uint8_t *node, uint8_t *message)
+{
+    return fake->popEmergency(node, message);
+}
+
+Message MtuPdo(uint8_t parameter, int32_t value)
+{
+    Message m{GATEWAY, {0, 0x00, 0x42, parameter, 0, 0, 0, 0}};
+    std::memcpy(&m.bytes[4], &value, 4);
+    return m;
+}
+
+Message FaultReport(uint8_t node, uint16_t fault, uint16_t state)
+{
+    return {node, {0, 0, 0, 1, uint8_t(fault), uint8_t(fault >> 8), uint8_t(state), uint8_t(state >> 8)}};
+}
+
+class ReceiveThreads : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test_threads";
+        static char *argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+    }
+
+    void SetUp() override
+    {
+        fake = &library;
+        CopnInterface = new TQEL_COPN_Interface;
+        CopnInterface->pfnCOP_PDO_Read_Data_wTime = &FakeRead;
+        CopnInterface->pfnCheckEmergency = &FakeCheckEmergency;
+        Form_MTU = new TForm_MTU;
+        Form_MTU->Timer1->stop();
+        Form_MTU->NodeId = GATEWAY;
+        event = CreateCountingEvent();
+    }
+
+    void TearDown() override
+    {
+        delete PdoDataThread;
+        PdoDataThread = nullptr;
+        delete EmergencyThread;
+        EmergencyThread = nullptr;
+        delete Form_MTU;
+        Form_MTU = nullptr;
+        delete CopnInterface;
+        CopnInterface = nullptr;
+        CloseHandle(event);
+        fake = nullptr;
+    }
+
+    // The stop sequence of the main window: terminate, wake, wait.
+    void StopPdoThread()
+    {
+        PdoDataThread->Terminate();
+        SetEvent(PdoDataThread->PdoEvent);
+        if (!PdoDataThread->Suspended())
+            PdoDataThread->WaitFor();
+    }
+
+    void QueuePdos(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(library.mutex);
+                library.pdos.push_back(MtuPdo(uint8_t(1 + i % 254), i));
+            }
+            SetEvent(event);
+        }
+    }
+
+    void WaitUntil(const std::function<bool()> &done)
+    {
+        std::unique_lock<std::mutex> lock(library.mutex);
+        library.changed.wait(lock, done);
+    }
+
+    FakeLibrary library;
+    EVENT_HANDLE event = NO_EVENT;
+};
+
+TEST_F(ReceiveThreads, PdoThreadDecodesEveryQueuedPdoOneWakeEach)
+{
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = event;
+    QueuePdos(5000);
+    EXPECT_EQ(library.pdoReads.load(), 0) << "a suspended thread must not read";
+    PdoDataThread->Resume();
+    WaitUntil([&] { return library.pdos.empty(); });
+    StopPdoThread();
+    // The last value of each parameter is the one the display will show.
+    for (int parameter = 1; parameter <= 254; ++parameter) {
+        const int last = (5000 - 1) - ((5000 - 1 - (parameter - 1)) % 254);
+        EXPECT_EQ(Form_MTU->MtuValue[parameter].load(), last) << "parameter " << parameter;
+    }
+    EXPECT_TRUE(Form_MTU->MtuDataChanged.load());
+}
+
+TEST_F(ReceiveThreads, StopWakesAThreadThatWaitsForItsEvent)
+{
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = event;
+    PdoDataThread->Resume();
+    while (library.pdoReads.load() == 0)
+        Sleep(1);
+    StopPdoThread(); // returns once the signalled wait has ended the loop
+    EXPECT_TRUE(PdoDataThread->Finished());
+}
+
+TEST_F(ReceiveThreads, PdoThreadFollowsANewNodeIdFromItsNextPass)
+{
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = event;
+    PdoDataThread->Resume();
+    while (library.lastPdoNode.load() != GATEWAY)
+        Sleep(1);
+    PdoDataThread->PdoNodeId = 12;
+    SetEvent(event);
+    while (library.lastPdoNode.load() != 12)
+        Sleep(1);
+    StopPdoThread();
+}
+
+TEST_F(ReceiveThreads, PdoThreadWithoutAValidEventDoesNotSpin)
+{
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = NO_EVENT; // as when the library gave no event
+    PdoDataThread->Resume();
+    Sleep(300);
+    const int reads = library.pdoReads.load();
+    StopPdoThread();
+    // A pause of 10 ms allows about 30 reads here; a tight loop would make
+    // hundreds of thousands. The bound only catches spinning.
+    EXPECT_LT(reads, 1000);
+    EXPECT_GE(reads, 1);
+}
+
+TEST_F(ReceiveThreads, PdoThreadWithoutAValidEventStillDrainsWhatArrives)
+{
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = NO_EVENT;
+    QueuePdos(3000);
+    PdoDataThread->Resume();
+    WaitUntil([&] { return library.pdos.empty(); });
+    StopPdoThread();
+    EXPECT_EQ(Form_MTU->MtuValue[1].load(), 2794);
+}
+
+TEST_F(ReceiveThreads, EmergencyThreadDrainsItsBacklogBeforeEnding)
+{
+    {
+        std::lock_guard<std::mutex> lock(library.mutex);
+        library.holdFirstEmergency = true;
+        for (uint16_t fault = 1; fault <= 400; ++fault)
+            library.emergencies.push_back(FaultReport(GATEWAY, fault, 1));
+        library.emergencies.push_back(FaultReport(GATEWAY + 1, 5, 0)); // another node: read, then dropped
+    }
+    EmergencyThread = new TThread_Emergency(false);
+    WaitUntil([&] { return !library.holdFirstEmergency; });
+    EmergencyThread->Terminate();
+    {
+        std::lock_guard<std::mutex> lock(library.mutex);
+        library.released = true;
+    }
+    library.changed.notify_all();
+    EmergencyThread->WaitFor();
+    EXPECT_TRUE(library.emergencies.empty());
+    for (int fault = 1; fault <= 400; ++fault)
+        ASSERT_EQ(Form_MTU->FaultState[fault].load(), 1) << "fault " << fault;
+    EXPECT_TRUE(Form_MTU->FaultsChanged.load());
+}
+
+TEST_F(ReceiveThreads, ThreadsIdleWhenTheLibraryHasNoEntryPoints)
+{
+    CopnInterface->pfnCOP_PDO_Read_Data_wTime = nullptr;
+    CopnInterface->pfnCheckEmergency = nullptr;
+    EmergencyThread = new TThread_Emergency(false);
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoEvent = event;
+    PdoDataThread->Resume();
+    Sleep(50);
+    StopPdoThread();
+    EmergencyThread->Terminate();
+    EmergencyThread->WaitFor();
+    EXPECT_EQ(library.pdoReads.load(), 0);
+    EXPECT_EQ(library.emcyReads.load(), 0);
+}
+
+} // namespace

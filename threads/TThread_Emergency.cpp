@@ -1,0 +1,31 @@
+#include "TThread_Emergency.h"
+
+#include "QEL_COPN_Interface.h"
+#include "TForm_MTU.h"
+
+TThread_Emergency *EmergencyThread = nullptr;
+
+TThread_Emergency::TThread_Emergency(bool createSuspended) : TThread(createSuspended)
+{
+    AfterConstruction();
+}
+
+bool TThread_Emergency::ReadOne()
+{
+    SenderNodeId = 0;
+    if (CopnInterface == nullptr || CopnInterface->CheckEmergency(&SenderNodeId, EmcyMessage) == 0)
+        return false;
+    if (Form_MTU != nullptr)
+        Form_MTU->DecodeEmergency(SenderNodeId, EmcyMessage);
+    return true;
+}
+
+void TThread_Emergency::Execute()
+{
+    while (!Terminated()) {
+        // Pending messages are drained without looking at Terminated.
+        while (ReadOne()) {
+        }
+        Sleep(IDLE_POLL_MS);
+    }
+}

@@ -1,0 +1,35 @@
+#include "TThread_PdoData.h"
+
+#include "GatewayPdo.h"
+#include "QEL_COPN_Interface.h"
+#include "TForm_MTU.h"
+
+TThread_PdoData *PdoDataThread = nullptr;
+
+TThread_PdoData::TThread_PdoData(bool createSuspended) : TThread(createSuspended)
+{
+    AfterConstruction();
+}
+
+bool TThread_PdoData::ReadOne()
+{
+    const uint8_t node = PdoNodeId.load(std::memory_order_relaxed);
+    if (CopnInterface == nullptr ||
+        CopnInterface->COP_PDO_Read_Data_wTime(node, GATEWAY_PDO_READ_KIND, GATEWAY_PDO_NUMBER, &PdoLength, PdoBytes,
+                                               &RxTime1, &RxTime2) == 0)
+        return false;
+    if (Form_MTU != nullptr)
+        Form_MTU->DecodePdoData(node, PdoLength, PdoBytes, RxTime1, RxTime2);
+    return true;
+}
+
+void TThread_PdoData::Execute()
+{
+    while (!Terminated()) {
+        const bool gotOne = ReadOne();
+        const uint32_t waited = WaitForSingleObject(PdoEvent.load(std::memory_order_relaxed), EVENT_WAIT_MS);
+        if (waited == WAIT_FAILED && !gotOne)
+            Sleep(FAILED_WAIT_PAUSE_MS);
+        Sleep(0);
+    }
+}
