@@ -1,0 +1,75 @@
+// The gateway's object dictionary: the CiA 301 identity and communication
+// entries, and the gateway's own 0x4210 (MTU online) and 0x4203 (fault
+// bitmap), read live from the process image.
+#pragma once
+
+#include "ObjectAccess.h"
+#include "ProcessImage.h"
+
+#include <cstdint>
+#include <string>
+
+namespace gatewaysim {
+
+struct Identity {
+    uint8_t node = 7;
+    uint32_t deviceType = 0;
+    uint32_t vendorId = 0x141;
+    uint32_t productCode = 1101;
+    uint32_t revisionNumber = 0;
+    uint32_t serialNumber = 0;
+    std::string deviceName;      // 0x1008
+    std::string hardwareVersion; // 0x1009
+    std::string softwareVersion; // 0x100A
+};
+
+// The identity a product presents on a node.
+Identity identityFor(uint32_t productCode, uint32_t vendorId, uint8_t node);
+
+// Communication parameters a client may write; Reset Communication brings
+// back the values the gateway was started with.
+struct CommParameters {
+    uint16_t heartbeatMs = 1000; // 0x1017:0
+    uint16_t eventTimerMs = 10;  // 0x1803:5, 0 = send on change
+};
+
+class ObjectDictionary : public ObjectAccess {
+public:
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void heartbeatWritten(uint16_t ms) = 0;
+        virtual void eventTimerWritten(uint16_t ms) = 0;
+    };
+
+    static constexpr uint16_t INDEX_MTU_ONLINE = 0x4210;
+    static constexpr uint16_t INDEX_FAULT_BITMAP = 0x4203;
+    static constexpr uint16_t INDEX_TPDO4_COMMUNICATION = 0x1803;
+    static constexpr uint8_t SUB_EVENT_TIMER = 5;
+
+    ObjectDictionary(const Identity &identity, const CommParameters &defaults, const ProcessImage &image,
+                     Listener &listener);
+
+    uint32_t read(uint16_t index, uint8_t sub, std::vector<uint8_t> &value) override;
+    uint32_t probeWrite(uint16_t index, uint8_t sub) override;
+    uint32_t write(uint16_t index, uint8_t sub, const uint8_t *data, size_t &size, bool sizeIndicated) override;
+
+    const Identity &identity() const { return identity_; }
+    const CommParameters &comm() const { return comm_; }
+    void resetCommunication() { comm_ = defaults_; }
+    // 0x1001: bit 0 (generic error) while a fault is active or the MTU
+    // engine of an MTU gateway is offline.
+    uint8_t errorRegister() const;
+
+private:
+    // Where a writable entry keeps its value, or nullptr.
+    uint16_t *writable(uint16_t index, uint8_t sub);
+
+    const Identity identity_;
+    const CommParameters defaults_;
+    CommParameters comm_;
+    const ProcessImage &image_;
+    Listener &listener_;
+};
+
+} // namespace gatewaysim

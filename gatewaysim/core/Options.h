@@ -1,0 +1,41 @@
+// The simulator's command line.
+#pragma once
+
+#include "Scenario.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gatewaysim {
+
+struct Options {
+    std::string kind = "virtualcan";
+    std::string interfaceName = "can0";
+    uint8_t node = 7;
+    uint32_t productCode = 1101;
+    uint32_t vendorId = 0x141;
+    uint32_t bitrate = 250000;
+    uint16_t heartbeatMs = 1000;
+    ScenarioKind scenario = ScenarioKind::Live;
+    std::optional<uint32_t> seconds; // until stopped when not given
+    std::optional<uint32_t> rate;    // PDOs per second; as the bus allows when not given
+    bool help = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error; // empty: the command line was good
+};
+
+// args without the program name. Options take their value as the next
+// argument or after '='; numbers are decimal or 0x-hexadecimal.
+ParseResult parseOptions(const std::vector<std::string> &args);
+std::string usage();
+
+// The PDO rate the options ask for: --rate, or what the bus allows at the
+// bit rate (all of it in the burst scenario).
+double pdoRateFor(const Options &options);
+
+} // namespace gatewaysim

@@ -1,0 +1,58 @@
+// The gateway's SDO server (CiA 301): expedited and segmented upload,
+// expedited and segmented download, aborts in both directions. One transfer
+// at a time, as the protocol has it; a new initiate replaces an unfinished
+// one.
+#pragma once
+
+#include "CanBusPort.h"
+#include "GatewaySink.h"
+#include "ObjectAccess.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace gatewaysim {
+
+class SdoServer {
+public:
+    // A download longer than this is refused (out of memory): nothing the
+    // gateway holds is anywhere near as long.
+    static constexpr size_t MAX_DOWNLOAD = 1024;
+
+    SdoServer(uint8_t node, ObjectAccess &objects, GatewaySink &sink);
+
+    // One request frame (COB-ID 0x600 + node); the reply, if the request
+    // calls for one.
+    std::optional<CanFrame> handle(const CanFrame &request);
+    // Forgets a transfer in progress (reset, stop).
+    void reset();
+    void setNode(uint8_t node) { node_ = node; }
+
+private:
+    enum class Transfer { None, Upload, Download };
+
+    std::optional<CanFrame> initiateUpload(uint16_t index, uint8_t sub);
+    std::optional<CanFrame> uploadSegment(const CanFrame &request);
+    std::optional<CanFrame> initiateDownload(const CanFrame &request, uint16_t index, uint8_t sub);
+    std::optional<CanFrame> downloadSegment(const CanFrame &request);
+    // Writes the entry; 0 or the abort code. size: in the bytes at hand, out
+    // the bytes the entry took.
+    uint32_t commit(uint16_t index, uint8_t sub, const uint8_t *data, size_t &size, bool sizeIndicated);
+    CanFrame reply(uint8_t command, uint16_t index, uint8_t sub) const;
+    CanFrame abort(uint16_t index, uint8_t sub, uint32_t code);
+
+    uint8_t node_;
+    ObjectAccess &objects_;
+    GatewaySink &sink_;
+
+    Transfer transfer_ = Transfer::None;
+    uint16_t index_ = 0;
+    uint8_t sub_ = 0;
+    bool toggle_ = false;
+    std::vector<uint8_t> data_;
+    size_t offset_ = 0;
+    std::optional<size_t> announcedSize_;
+};
+
+} // namespace gatewaysim
