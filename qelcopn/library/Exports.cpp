@@ -1,10 +1,378 @@
-// The exported C functions. Each one checks its arguments and hands the
-// work to the driver.
+// The exported C functions: each checks its arguments, finds its interface
+// and hands the work on. Bad input fails with 0 and sends nothing; no
+// exception leaves the library.
 #include "QEL_COPN.h"
+
+#include "Cia301.h"
+#include "ConfigDialog.h"
+#include "Configuration.h"
+#include "Driver.h"
+#include "Nmt.h"
+
+#include <cerrno>
+#include <cstring>
+
+using namespace cia301;
+
+namespace {
+
+template <typename Fn>
+int32_t guarded(Fn &&fn)
+{
+    try {
+        return fn() ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+template <typename Fn>
+int32_t withInterface(uint32_t h, Fn &&fn)
+{
+    return guarded([&] {
+        const std::shared_ptr<Interface> interface = Driver::instance().find(h);
+        return interface && fn(*interface);
+    });
+}
+
+int32_t nmt(uint32_t h, NmtCommand command, uint8_t node)
+{
+    if (!isNmtTarget(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) { return i.send(nmtFrame(command, node)); });
+}
+
+// Transmit PDO selectors: 16 when registering, 18 when reading.
+constexpr uint8_t kAddTransmitPdo = 16;
+constexpr uint8_t kReadTransmitPdo = 18;
+
+template <typename T>
+int32_t uploadValue(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, T *value)
+{
+    if (value == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        uint8_t bytes[sizeof(T)] = {};
+        size_t length = 0;
+        if (!i.sdoUpload(node, index, sub, bytes, sizeof bytes, &length) || length == 0)
+            return false;
+        // A shorter object than asked for reads zero-extended.
+        T result = 0;
+        for (size_t k = 0; k < length; ++k)
+            result = T(result | T(bytes[k]) << (8 * k));
+        *value = result;
+        return true;
+    });
+}
+
+template <typename T>
+int32_t downloadValue(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, T value)
+{
+    uint8_t bytes[sizeof(T)];
+    for (size_t k = 0; k < sizeof(T); ++k)
+        bytes[k] = uint8_t(uint64_t(value) >> (8 * k));
+    return withInterface(h, [&](Interface &i) { return i.sdoDownload(node, index, sub, bytes, sizeof bytes); });
+}
+
+} // namespace
 
 extern "C" {
 
-QELCOPN_API int32_t LoadDriver(void) { return 0; }
-QELCOPN_API int32_t UnloadDriver(void) { return 0; }
+QELCOPN_API int32_t LoadDriver(void)
+{
+    return guarded([] { return Driver::instance().load(); });
+}
+
+QELCOPN_API int32_t UnloadDriver(void)
+{
+    return guarded([] { return Driver::instance().unload(); });
+}
+
+QELCOPN_API int32_t ReadConfiguration(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co)
+{
+    return guarded([&] { return configuration::read(path, hw, co); });
+}
+
+QELCOPN_API int32_t SaveConfiguration(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co)
+{
+    return guarded([&] { return configuration::save(path, hw, co); });
+}
+
+QELCOPN_API int32_t CANopenConfigurationWindow(HardwareConfiguration *hw, CANopenConfiguration *co)
+{
+    if (hw == nullptr || co == nullptr)
+        return 0;
+    return guarded([&] { return showConfigDialog(hw, co); });
+}
+
+QELCOPN_API int32_t GetInterfaceName(uint32_t interfaceType, char name[QELCOPN_TEXT_SIZE])
+{
+    if (name == nullptr)
+        return 0;
+    return configuration::interfaceName(interfaceType, name) ? 1 : 0;
+}
+
+QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
+{
+    int error = 0;
+    int32_t result = 0;
+    try {
+        QString accessPoint;
+        Driver &driver = Driver::instance();
+        const std::shared_ptr<IoThread> io = driver.io();
+        if (h == nullptr || hw == nullptr || !configuration::accessPointOf(hw, &accessPoint) || accessPoint.isEmpty())
+            error = EINVAL;
+        else if (!io)
+            error = ENXIO; // LoadDriver first
+        else if (interfaceKindByCode(hw->InterfaceType) == nullptr)
+            error = ENODEV;
+        else if (const uint32_t held = driver.findHandle(hw->InterfaceType, accessPoint);
+                 held != 0 && driver.find(held) && driver.find(held)->isOnline())
+            error = int(QELCOPN_ERROR_WRONG_MODE);
+        else {
+            // Held open but not online (a start that failed past the open):
+            // the old handle is released so that the user is not locked out.
+            if (held != 0)
+                driver.close(held);
+            auto interface = std::make_shared<Interface>(io, hw->InterfaceType, accessPoint);
+            switch (interface->open(nullptr)) {
+            case CanBusPort::OpenResult::Ok:
+                if (const uint32_t handle = driver.add(interface)) {
+                    *h = handle;
+                    result = 1;
+                } else {
+                    interface->close();
+                    error = ENXIO;
+                }
+                break;
+            case CanBusPort::OpenResult::NotUsable:
+                interface->close();
+                error = int(QELCOPN_ERROR_WRONG_MODE);
+                break;
+            case CanBusPort::OpenResult::NoSuchInterface:
+                interface->close();
+                error = ENODEV;
+                break;
+            }
+        }
+    } catch (...) {
+        error = EIO;
+        result = 0;
+    }
+    // Last, so that nothing on the way clobbers it.
+    errno = result ? 0 : error;
+    return result;
+}
+
+QELCOPN_API int32_t SetNodeID(uint32_t h, uint8_t nodeId)
+{
+    if (!isNodeId(nodeId))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        i.setNodeId(nodeId);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t SetBaud(uint32_t h, uint32_t bitsPerSecond)
+{
+    if (!isBitRate(bitsPerSecond))
+        return 0;
+    return withInterface(h, [&](Interface &i) { return i.setBitrate(bitsPerSecond); });
+}
+
+QELCOPN_API int32_t SetOnline(uint32_t h, uint32_t online)
+{
+    return withInterface(h, [&](Interface &i) { return i.setOnline(online != 0); });
+}
+
+QELCOPN_API int32_t AddNode(uint32_t h, uint8_t node)
+{
+    if (!isNodeId(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        i.addNode(node);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t RemoveNode(uint32_t h, uint8_t node)
+{
+    if (!isNodeId(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        i.removeNode(node);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t CloseInterface(uint32_t h)
+{
+    return guarded([&] { return Driver::instance().close(h); });
+}
+
+QELCOPN_API int32_t CloseCard(uint32_t h)
+{
+    return guarded([&] { return Driver::instance().close(h); });
+}
+
+QELCOPN_API int32_t NMT_StartRemoteNode(uint32_t h, uint8_t node) { return nmt(h, NMT_START_REMOTE_NODE, node); }
+QELCOPN_API int32_t NMT_StopRemoteNode(uint32_t h, uint8_t node) { return nmt(h, NMT_STOP_REMOTE_NODE, node); }
+QELCOPN_API int32_t NMT_EnterPreOperational(uint32_t h, uint8_t node)
+{
+    return nmt(h, NMT_ENTER_PRE_OPERATIONAL, node);
+}
+QELCOPN_API int32_t NMT_ResetNode(uint32_t h, uint8_t node) { return nmt(h, NMT_RESET_NODE, node); }
+QELCOPN_API int32_t NMT_ResetCommunication(uint32_t h, uint8_t node)
+{
+    return nmt(h, NMT_RESET_COMMUNICATION, node);
+}
+
+QELCOPN_API int32_t GetNodeOnline(uint32_t h, uint8_t node, uint32_t *online)
+{
+    if (online == nullptr || !isNodeId(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        const Interface::NodeOnline state = i.nodeOnline(node);
+        if (state == Interface::NodeOnline::Failed)
+            return false;
+        *online = state == Interface::NodeOnline::Online ? 1 : 0;
+        return true;
+    });
+}
+
+QELCOPN_API int32_t GetNodeState(uint32_t h, uint8_t node, uint8_t *state)
+{
+    if (state == nullptr || !isNodeId(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        *state = i.nodeState(node);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t SetSDOTimeout(uint32_t h, uint16_t ms)
+{
+    if (ms == 0)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        i.setSdoTimeout(ms);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t SDO_Upload_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t *value)
+{
+    return uploadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t SDO_Upload_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t *value)
+{
+    return uploadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t SDO_Upload_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t *value)
+{
+    return uploadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t SDO_Upload(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t *length,
+                               uint8_t *buffer)
+{
+    if (length == nullptr || buffer == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        size_t got = 0;
+        if (!i.sdoUpload(node, index, sub, buffer, *length, &got))
+            return false;
+        *length = uint32_t(got);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t SDO_Download_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t value)
+{
+    return downloadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t SDO_Download_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t value)
+{
+    return downloadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t SDO_Download_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t value)
+{
+    return downloadValue(h, node, index, sub, value);
+}
+
+QELCOPN_API int32_t AddPDO(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, uint16_t timeoutMs)
+{
+    if (kind != kAddTransmitPdo)
+        return 0;
+    return withInterface(h, [&](Interface &i) { return i.addPdo(node, number, timeoutMs); });
+}
+
+QELCOPN_API int32_t COP_PDO_Get_Event(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, int32_t *event)
+{
+    if (kind != kReadTransmitPdo || event == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        const PdoChannel *channel = i.pdo(node, number);
+        if (channel == nullptr)
+            return false;
+        *event = channel->event();
+        return true;
+    });
+}
+
+QELCOPN_API int32_t COP_PDO_Read_Data_wTime(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
+                                            uint8_t *length, uint8_t data[256], uint32_t *time1, uint32_t *time2)
+{
+    if (kind != kReadTransmitPdo || length == nullptr || data == nullptr || time1 == nullptr || time2 == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        PdoChannel *channel = i.pdo(node, number);
+        PdoEntry entry;
+        if (channel == nullptr || !channel->take(&entry))
+            return false;
+        *length = entry.length;
+        std::memcpy(data, entry.data, entry.length);
+        *time1 = entry.sequence;
+        *time2 = entry.time;
+        return true;
+    });
+}
+
+QELCOPN_API int32_t PDO_Read_Receive_Count(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
+                                           uint32_t *received, uint32_t *dropped)
+{
+    if (kind != kReadTransmitPdo || received == nullptr || dropped == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        const PdoChannel *channel = i.pdo(node, number);
+        if (channel == nullptr)
+            return false;
+        *received = uint32_t(channel->received());
+        *dropped = uint32_t(channel->dropped());
+        return true;
+    });
+}
+
+QELCOPN_API int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18])
+{
+    if (node == nullptr || message == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        EmcyEntry entry;
+        if (!i.takeEmergency(&entry))
+            return false;
+        *node = entry.node;
+        std::memset(message, 0, 18);
+        std::memcpy(message, entry.data, sizeof entry.data);
+        for (int k = 0; k < 4; ++k)
+            message[8 + k] = uint8_t(entry.time >> (8 * k));
+        return true;
+    });
+}
 
 } // extern "C"

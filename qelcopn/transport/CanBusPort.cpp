@@ -316,13 +316,17 @@ void CanBusPort::reportLost()
 {
     if (!device_)
         return;
-    // This may run inside one of the device's own signals: it is deleted
-    // on the next open or close, not here.
+    // This may run inside one of the device's own signals: the device is
+    // deleted on the next open or close, not here.
     disconnect(device_.get(), nullptr, this, nullptr);
     if (device_->state() != QCanBusDevice::UnconnectedState)
         device_->disconnectDevice();
     dropped_ = std::move(device_);
     bitrate_ = 0;
-    if (lostHandler_)
-        lostHandler_();
+    // Told from the event loop, outside the device's signal, so that the
+    // handler may close or reopen the port.
+    QMetaObject::invokeMethod(this, [this] {
+        if (lostHandler_)
+            lostHandler_();
+    }, Qt::QueuedConnection);
 }

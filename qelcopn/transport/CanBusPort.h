@@ -55,8 +55,9 @@ public:
 
     // Called in the port's thread for every frame received.
     void setFrameHandler(FrameHandler handler);
-    // Called in the port's thread when the device drops its connection
-    // (the virtual bus's server went away, an adapter was unplugged).
+    // Called in the port's thread, from its event loop, when the device
+    // drops its connection (the virtual bus's server went away, an adapter
+    // was unplugged). The handler may close or reopen the port.
     void setLostHandler(LostHandler handler);
 
     static QStringList availableInterfaces(uint32_t kindCode);

@@ -1,0 +1,109 @@
+#include "ConfigDialog.h"
+
+#include "CanBusPort.h"
+#include "Cia301.h"
+#include "Configuration.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QSpinBox>
+#include <QThread>
+
+namespace {
+
+class ConfigDialog : public QDialog {
+public:
+    ConfigDialog(const HardwareConfiguration &hw, const CANopenConfiguration &co)
+    {
+        setWindowTitle(QStringLiteral("CANopen Configuration"));
+        setObjectName(QStringLiteral("CANopenConfigurationWindow"));
+        auto *form = new QFormLayout;
+
+        kind_ = new QComboBox;
+        kind_->setObjectName(QStringLiteral("ComboBox_Kind"));
+        for (uint32_t code = QELCOPN_KIND_SOCKETCAN; code <= QELCOPN_KIND_TINYCAN; ++code)
+            kind_->addItem(QLatin1String(interfaceKindByCode(code)->displayName), code);
+        form->addRow(QStringLiteral("Interface kind:"), kind_);
+
+        interface_ = new QComboBox;
+        interface_->setObjectName(QStringLiteral("ComboBox_Interface"));
+        interface_->setEditable(true);
+        interface_->setMinimumContentsLength(24);
+        form->addRow(QStringLiteral("Interface:"), interface_);
+
+        bitrate_ = new QComboBox;
+        bitrate_->setObjectName(QStringLiteral("ComboBox_BitRate"));
+        for (uint32_t rate : cia301::BIT_RATES)
+            bitrate_->addItem(QStringLiteral("%1 kbit/s").arg(rate / 1000), rate);
+        form->addRow(QStringLiteral("Bit rate:"), bitrate_);
+
+        nodeId_ = new QSpinBox;
+        nodeId_->setObjectName(QStringLiteral("SpinBox_NodeId"));
+        nodeId_->setRange(cia301::NODE_ID_MIN, cia301::NODE_ID_MAX);
+        form->addRow(QStringLiteral("Own node ID:"), nodeId_);
+
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        form->addRow(buttons);
+        setLayout(form);
+
+        // What the records hold, where it is valid; the defaults elsewhere.
+        HardwareConfiguration fallbackHw;
+        CANopenConfiguration fallbackCo;
+        configuration::setDefaults(&fallbackHw, &fallbackCo);
+        const int kindIndex = kind_->findData(hw.InterfaceType);
+        kind_->setCurrentIndex(kindIndex >= 0 ? kindIndex : kind_->findData(fallbackHw.InterfaceType));
+        fillInterfaces();
+        QString accessPoint;
+        if (!configuration::accessPointOf(&hw, &accessPoint) || accessPoint.isEmpty())
+            configuration::accessPointOf(&fallbackHw, &accessPoint);
+        interface_->setCurrentText(accessPoint);
+        const int rateIndex = bitrate_->findData(co.Baud);
+        bitrate_->setCurrentIndex(rateIndex >= 0 ? rateIndex : bitrate_->findData(fallbackCo.Baud));
+        nodeId_->setValue(cia301::isNodeId(co.InterfaceNodeID) ? int(co.InterfaceNodeID)
+                                                               : int(fallbackCo.InterfaceNodeID));
+        connect(kind_, &QComboBox::currentIndexChanged, this, [this] {
+            const QString typed = interface_->currentText();
+            fillInterfaces();
+            interface_->setCurrentText(typed);
+        });
+    }
+
+    void store(HardwareConfiguration *hw, CANopenConfiguration *co) const
+    {
+        hw->InterfaceType = kind_->currentData().toUInt();
+        configuration::setAccessPoint(hw, interface_->currentText().trimmed());
+        co->Baud = bitrate_->currentData().toUInt();
+        co->InterfaceNodeID = uint32_t(nodeId_->value());
+    }
+
+private:
+    void fillInterfaces()
+    {
+        interface_->clear();
+        interface_->addItems(CanBusPort::availableInterfaces(kind_->currentData().toUInt()));
+    }
+
+    QComboBox *kind_;
+    QComboBox *interface_;
+    QComboBox *bitrate_;
+    QSpinBox *nodeId_;
+};
+
+} // namespace
+
+bool showConfigDialog(HardwareConfiguration *hw, CANopenConfiguration *co)
+{
+    auto *application = qobject_cast<QApplication *>(QCoreApplication::instance());
+    if (application == nullptr || QThread::currentThread() != application->thread())
+        return false;
+    ConfigDialog dialog(*hw, *co);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    dialog.store(hw, co);
+    return true;
+}

@@ -1,0 +1,28 @@
+// The adapter configuration records: defaults, their store, and the names
+// of the interface kinds.
+#pragma once
+
+#include "QEL_COPN.h"
+
+#include <QString>
+
+namespace configuration {
+
+// The embedded default: the virtual bus "can0" at 250 kbit/s, own node 127.
+void setDefaults(HardwareConfiguration *hw, CANopenConfiguration *co);
+
+// "\Software\ORGANISATION\APPLICATION\" -> the two names; false when the
+// path is not of that form.
+bool parsePath(const char *path, QString *organisation, QString *application);
+
+bool read(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co);
+bool save(const char *path, const HardwareConfiguration *hw, const CANopenConfiguration *co);
+
+// The access point as text; false when it has no zero within its bytes.
+bool accessPointOf(const HardwareConfiguration *hw, QString *text);
+void setAccessPoint(HardwareConfiguration *hw, const QString &text);
+
+// The kind's display name, or "Unknown interface (N)"; false for that.
+bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE]);
+
+} // namespace configuration

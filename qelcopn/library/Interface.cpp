@@ -1,0 +1,353 @@
+#include "Interface.h"
+
+#include "Platform.h"
+
+#include <QTimer>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <vector>
+
+using namespace cia301;
+
+namespace {
+
+int64_t nowMicros()
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+// A node never heard of is asked once for its device type, this briefly,
+// so that a survey of a quiet bus does not take minutes.
+constexpr uint16_t kProbeTimeoutMs = 50;
+
+} // namespace
+
+// One SDO transfer handed from a calling thread to the I/O thread. The
+// library's own buffer takes the upload: the caller's memory is touched
+// only by the caller, after the transfer has ended.
+struct SdoJob {
+    uint8_t node = 0;
+    uint16_t index = 0;
+    uint8_t sub = 0;
+    bool upload = true;
+    std::vector<uint8_t> buffer;
+    uint8_t download[4] = {};
+    size_t downloadLength = 0;
+    int64_t timeoutMicros = 0;
+    SdoClient client; // I/O thread
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool ok = false;
+    size_t length = 0;
+
+    void complete(bool success)
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+        ok = success;
+        length = success ? client.length() : 0;
+        finished.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [this] { return done; });
+    }
+};
+
+PdoChannel::PdoChannel()
+    : event_(CreateCountingEvent())
+{
+}
+
+PdoChannel::~PdoChannel()
+{
+    CloseHandle(event_);
+}
+
+void PdoChannel::push(const CanFrame &frame, int64_t rxMicros)
+{
+    PdoEntry entry;
+    entry.length = std::min<uint8_t>(frame.length, 8);
+    std::memcpy(entry.data, frame.data, sizeof entry.data);
+    entry.sequence = ++sequence_;
+    entry.time = uint32_t(rxMicros);
+    // When the oldest entry made room, the count of queued entries stayed
+    // the same: the event is not raised, so it always counts what is queued.
+    if (ring_.push(entry))
+        SetEvent(event_);
+}
+
+Interface::Interface(std::shared_ptr<IoThread> io, uint32_t kind, const QString &accessPoint)
+    : io_(std::move(io))
+    , kind_(kind)
+    , accessPoint_(accessPoint)
+{
+}
+
+Interface::~Interface() = default;
+
+CanBusPort::OpenResult Interface::open(QString *error)
+{
+    return io_->call([this, error] { return openPort(error); }, CanBusPort::OpenResult::NoSuchInterface);
+}
+
+void Interface::close()
+{
+    io_->call([this] {
+        closePort(sdo::ABORT_GENERAL);
+        port_.reset();
+        sdoTimer_.reset();
+        return true;
+    }, false);
+}
+
+bool Interface::setOnline(bool online)
+{
+    return io_->call([this, online] {
+        if (!port_)
+            return false;
+        if (!online) {
+            closePort(sdo::ABORT_GENERAL);
+            return true;
+        }
+        // After a loss of the bus, going online again reconnects.
+        if (!port_->isOpen() && openPort(nullptr) != CanBusPort::OpenResult::Ok)
+            return false;
+        online_.store(true, std::memory_order_release);
+        return true;
+    }, false);
+}
+
+bool Interface::setBitrate(uint32_t bitsPerSecond)
+{
+    bitrate_.store(bitsPerSecond, std::memory_order_relaxed);
+    return io_->call([this, bitsPerSecond] {
+        // A closed port takes the rate when it opens.
+        return !port_ || !port_->isOpen() || port_->setBitrate(bitsPerSecond);
+    }, false);
+}
+
+bool Interface::send(const CanFrame &frame)
+{
+    if (!isOnline())
+        return false;
+    return io_->call([this, frame] { return online_.load() && port_ && port_->write(frame); }, false);
+}
+
+Interface::NodeOnline Interface::nodeOnline(uint8_t node)
+{
+    if (!isOnline() || !isNodeId(node))
+        return NodeOnline::Failed;
+    if (monitor_.online(node, nowMicros()))
+        return NodeOnline::Online;
+    if (!monitor_.heardOf(node) && !probed_[node].exchange(true)) {
+        uint8_t deviceType[4];
+        size_t length = 0;
+        const uint16_t timeout = std::min<uint16_t>(kProbeTimeoutMs, sdoTimeoutMs_.load());
+        // Any answer, an abort included, shows that the node is there.
+        sdoUpload(node, 0x1000, 0, deviceType, sizeof deviceType, &length, timeout);
+        if (!isOnline())
+            return NodeOnline::Failed;
+    }
+    return monitor_.online(node, nowMicros()) ? NodeOnline::Online : NodeOnline::Offline;
+}
+
+bool Interface::sdoUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *out, size_t capacity, size_t *length,
+                          uint16_t timeoutMs)
+{
+    if (!isNodeId(node) || out == nullptr || length == nullptr)
+        return false;
+    std::lock_guard serial(sdoNodeLocks_[node]);
+    auto job = std::make_shared<SdoJob>();
+    job->node = node;
+    job->index = index;
+    job->sub = sub;
+    job->upload = true;
+    job->buffer.resize(std::min(capacity, kMaxUpload));
+    job->timeoutMicros = int64_t(timeoutMs != 0 ? timeoutMs : sdoTimeoutMs_.load()) * 1000;
+    if (!runJob(job))
+        return false;
+    std::memcpy(out, job->buffer.data(), job->length);
+    *length = job->length;
+    return true;
+}
+
+bool Interface::sdoDownload(uint8_t node, uint16_t index, uint8_t sub, const uint8_t *data, size_t length)
+{
+    if (!isNodeId(node) || data == nullptr || length < 1 || length > 4)
+        return false;
+    std::lock_guard serial(sdoNodeLocks_[node]);
+    auto job = std::make_shared<SdoJob>();
+    job->node = node;
+    job->index = index;
+    job->sub = sub;
+    job->upload = false;
+    std::memcpy(job->download, data, length);
+    job->downloadLength = length;
+    job->timeoutMicros = int64_t(sdoTimeoutMs_.load()) * 1000;
+    return runJob(job);
+}
+
+bool Interface::runJob(const std::shared_ptr<SdoJob> &job)
+{
+    if (!isOnline())
+        return false;
+    if (!io_->post([self = shared_from_this(), job] { self->startJob(job); }))
+        return false;
+    // The I/O thread always ends the job: answer, abort, time-out, loss of
+    // the bus, going offline or closing.
+    job->wait();
+    return job->ok;
+}
+
+bool Interface::addPdo(uint8_t node, uint16_t number, uint16_t timeoutMs)
+{
+    if (!isNodeId(node) || number >= TPDO_COUNT)
+        return false;
+    std::lock_guard lock(pdoMutex_);
+    std::unique_ptr<PdoChannel> &channel = pdos_[node][number];
+    if (!channel) {
+        channel = std::make_unique<PdoChannel>();
+        if (channel->event() <= 0) {
+            channel.reset();
+            return false;
+        }
+    }
+    channel->timeoutMs.store(timeoutMs, std::memory_order_relaxed);
+    pdoByCobId_[tpdoCobId(number, node)].store(channel.get(), std::memory_order_release);
+    return true;
+}
+
+PdoChannel *Interface::pdo(uint8_t node, uint16_t number) const
+{
+    if (!isNodeId(node) || number >= TPDO_COUNT)
+        return nullptr;
+    return pdoByCobId_[tpdoCobId(number, node)].load(std::memory_order_acquire);
+}
+
+// ---- I/O thread ----
+
+CanBusPort::OpenResult Interface::openPort(QString *error)
+{
+    if (!port_) {
+        port_ = std::make_unique<CanBusPort>();
+        port_->setFrameHandler([this](const CanFrame &frame, int64_t rx) { onFrame(frame, rx); });
+        port_->setLostHandler([this] { onLost(); });
+        sdoTimer_ = std::make_unique<QTimer>();
+        sdoTimer_->setSingleShot(true);
+        sdoTimer_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(sdoTimer_.get(), &QTimer::timeout, [this] { onSdoTimer(); });
+    }
+    return port_->open(kind_, accessPoint_, bitrate_.load(), error);
+}
+
+void Interface::closePort(uint32_t reason)
+{
+    online_.store(false, std::memory_order_release);
+    for (std::shared_ptr<SdoJob> &job : sdoJobs_) {
+        if (!job)
+            continue;
+        job->client.cancel(reason);
+        job->complete(false);
+        job.reset();
+    }
+    if (sdoTimer_)
+        sdoTimer_->stop();
+    if (port_)
+        port_->close();
+}
+
+void Interface::onLost()
+{
+    // Calls that need the bus fail from now on; SetOnline(1) reconnects.
+    closePort(sdo::ABORT_GENERAL);
+}
+
+void Interface::onFrame(const CanFrame &frame, int64_t rxMicros)
+{
+    if (frame.id > COB_ID_MAX)
+        return;
+    monitor_.onFrame(frame, rxMicros);
+    if (frame.remote)
+        return;
+    if (PdoChannel *channel = pdoByCobId_[frame.id].load(std::memory_order_acquire)) {
+        channel->push(frame, rxMicros);
+        return;
+    }
+    const uint8_t node = nodeOf(frame.id);
+    if (!isNodeId(node))
+        return;
+    const uint32_t function = functionOf(frame.id);
+    if (function == COB_EMCY) {
+        EmcyEntry entry;
+        entry.node = node;
+        std::memcpy(entry.data, frame.data, sizeof entry.data);
+        entry.time = uint32_t(rxMicros);
+        emcy_.push(entry);
+    } else if (function == COB_SDO_TX && sdoJobs_[node]) {
+        handleStep(node, sdoJobs_[node]->client.onFrame(frame, rxMicros));
+    }
+}
+
+void Interface::startJob(const std::shared_ptr<SdoJob> &job)
+{
+    if (!online_.load() || !port_ || !port_->isOpen() || sdoJobs_[job->node]) {
+        job->complete(false);
+        return;
+    }
+    sdoJobs_[job->node] = job;
+    const int64_t now = nowMicros();
+    const SdoClient::Step step = job->upload
+        ? job->client.startUpload(job->node, job->index, job->sub, job->buffer.data(), job->buffer.size(), now,
+                                  job->timeoutMicros)
+        : job->client.startDownload(job->node, job->index, job->sub, job->download, job->downloadLength, now,
+                                    job->timeoutMicros);
+    handleStep(job->node, step);
+}
+
+void Interface::handleStep(uint8_t node, const SdoClient::Step &step)
+{
+    std::shared_ptr<SdoJob> job = sdoJobs_[node];
+    if (!job)
+        return;
+    SdoClient::Status status = step.status;
+    if (step.send && !port_->write(step.frame) && status == SdoClient::Status::Running) {
+        job->client.cancel(sdo::ABORT_GENERAL);
+        status = SdoClient::Status::Failed;
+    }
+    if (status != SdoClient::Status::Running) {
+        sdoJobs_[node].reset();
+        job->complete(status == SdoClient::Status::Done);
+    }
+    armSdoTimer();
+}
+
+void Interface::armSdoTimer()
+{
+    int64_t nearest = INT64_MAX;
+    for (const std::shared_ptr<SdoJob> &job : sdoJobs_)
+        if (job && job->client.running())
+            nearest = std::min(nearest, job->client.deadline());
+    if (nearest == INT64_MAX) {
+        sdoTimer_->stop();
+        return;
+    }
+    const int64_t waitMicros = std::max<int64_t>(0, nearest - nowMicros());
+    sdoTimer_->start(int((waitMicros + 999) / 1000));
+}
+
+void Interface::onSdoTimer()
+{
+    const int64_t now = nowMicros();
+    for (uint8_t node = NODE_ID_MIN; node <= NODE_ID_MAX; ++node)
+        if (sdoJobs_[node])
+            handleStep(node, sdoJobs_[node]->client.onTime(now));
+    armSdoTimer();
+}

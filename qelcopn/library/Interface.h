@@ -1,0 +1,116 @@
+// One open interface: its port on the bus (in the I/O thread), what it has
+// heard of the nodes, its SDO transfers, PDO and EMCY queues. Exports reach
+// it from any thread through a shared pointer, so a concurrent close never
+// pulls it from under a caller.
+#pragma once
+
+#include "CanBusPort.h"
+#include "Cia301.h"
+#include "FrameRing.h"
+#include "IoThread.h"
+#include "NodeMonitor.h"
+#include "SdoClient.h"
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class QTimer;
+struct SdoJob;
+
+// One registered transmit PDO: its FIFO and the counting event signalled
+// once per queued entry.
+class PdoChannel {
+public:
+    static constexpr size_t kCapacity = 4096;
+    PdoChannel();
+    ~PdoChannel();
+    void push(const CanFrame &frame, int64_t rxMicros);
+    bool take(PdoEntry *entry) { return ring_.take(entry); }
+    int32_t event() const { return event_; }
+    uint64_t received() const { return ring_.pushed(); }
+    uint64_t dropped() const { return ring_.dropped(); }
+    std::atomic<uint16_t> timeoutMs{0};
+
+private:
+    FrameRing<PdoEntry> ring_{kCapacity};
+    uint32_t sequence_ = 0; // the I/O thread's alone
+    int32_t event_;
+};
+
+class Interface : public std::enable_shared_from_this<Interface> {
+public:
+    static constexpr size_t kEmcyCapacity = 4096;
+    // Uploads land in a buffer of the library first; this bounds it.
+    static constexpr size_t kMaxUpload = 1 << 20;
+
+    Interface(std::shared_ptr<IoThread> io, uint32_t kind, const QString &accessPoint);
+    ~Interface();
+
+    uint32_t kind() const { return kind_; }
+    const QString &accessPoint() const { return accessPoint_; }
+
+    // In any thread; each waits for the I/O thread where it needs the bus.
+    CanBusPort::OpenResult open(QString *error);
+    void close();
+    bool isOnline() const { return online_.load(std::memory_order_acquire); }
+    bool setOnline(bool online);
+    bool setBitrate(uint32_t bitsPerSecond);
+    void setNodeId(uint8_t node) { ownNodeId_.store(node, std::memory_order_relaxed); }
+    void setSdoTimeout(uint16_t ms) { sdoTimeoutMs_.store(ms, std::memory_order_relaxed); }
+    bool send(const CanFrame &frame);
+
+    enum class NodeOnline { Failed, Online, Offline };
+    NodeOnline nodeOnline(uint8_t node);
+    uint8_t nodeState(uint8_t node) const { return monitor_.state(node); }
+
+    // Uploads at most capacity bytes into out; false on any failure, with
+    // nothing written to out.
+    bool sdoUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *out, size_t capacity, size_t *length,
+                   uint16_t timeoutMs = 0);
+    bool sdoDownload(uint8_t node, uint16_t index, uint8_t sub, const uint8_t *data, size_t length);
+
+    bool addPdo(uint8_t node, uint16_t number, uint16_t timeoutMs);
+    PdoChannel *pdo(uint8_t node, uint16_t number) const;
+    bool takeEmergency(EmcyEntry *entry) { return emcy_.take(entry); }
+
+    void addNode(uint8_t node) { nodesAdded_[node].store(true, std::memory_order_relaxed); }
+    void removeNode(uint8_t node) { nodesAdded_[node].store(false, std::memory_order_relaxed); }
+
+private:
+    // I/O thread only.
+    CanBusPort::OpenResult openPort(QString *error);
+    void closePort(uint32_t reason);
+    void onFrame(const CanFrame &frame, int64_t rxMicros);
+    void onLost();
+    void startJob(const std::shared_ptr<SdoJob> &job);
+    void handleStep(uint8_t node, const SdoClient::Step &step);
+    void armSdoTimer();
+    void onSdoTimer();
+    bool runJob(const std::shared_ptr<SdoJob> &job);
+
+    std::shared_ptr<IoThread> io_;
+    const uint32_t kind_;
+    const QString accessPoint_;
+    std::unique_ptr<CanBusPort> port_;   // I/O thread
+    std::unique_ptr<QTimer> sdoTimer_;   // I/O thread
+    std::array<std::shared_ptr<SdoJob>, 128> sdoJobs_; // I/O thread
+
+    std::atomic<bool> online_{false};
+    std::atomic<uint32_t> bitrate_{250000};
+    std::atomic<uint8_t> ownNodeId_{127};
+    std::atomic<uint16_t> sdoTimeoutMs_{1000};
+    std::array<std::atomic<bool>, 128> nodesAdded_{};
+    std::array<std::atomic<bool>, 128> probed_{};
+    std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
+
+    NodeMonitor monitor_;
+    FrameRing<EmcyEntry> emcy_{kEmcyCapacity};
+    mutable std::mutex pdoMutex_; // creation only; lookups go through pdoByCobId_
+    std::array<std::array<std::unique_ptr<PdoChannel>, cia301::TPDO_COUNT>, 128> pdos_;
+    std::array<std::atomic<PdoChannel *>, cia301::COB_ID_MAX + 1> pdoByCobId_{};
+};
