@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a while.
+#   scripts/fuzz.sh [seconds-per-target]   (default 30; CI uses a short run)
+# Crashes land in fuzz/crashes/; turn each into a test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-30}"
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+CC=clang CXX=clang++ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTARNWICK_FUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+targets=$(sed -n 's/^tarnwick_fuzzer(\([a-z_]*\).*/\1/p' fuzz/CMakeLists.txt)
+# shellcheck disable=SC2086
+cmake --build build-fuzz --target $targets -j"$(nproc)"
+mkdir -p fuzz/crashes
+export ASAN_OPTIONS="detect_leaks=0"
+export QT_QPA_PLATFORM=offscreen
+for t in $targets; do
+  corpus="build-fuzz/corpus/$t"
+  mkdir -p "$corpus"
+  echo "=== $t: ${seconds}s"
+  log="build-fuzz/$t.log"
+  if ! "build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix=fuzz/crashes/ "$corpus" >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "$t found a crash: the input is in fuzz/crashes/" >&2
+    exit 1
+  fi
+  grep -E '^stat::number_of_executed_units|^Done ' "$log" || true
+done
