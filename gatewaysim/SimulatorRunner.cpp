@@ -1,0 +1,162 @@
+#include "SimulatorRunner.h"
+
+#include "BusBudget.h"
+#include "Platform.h"
+#include "Text.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace gatewaysim;
+
+namespace {
+
+constexpr int RECONNECT_INTERVAL_MS = 1000;
+
+int64_t nowUs()
+{
+    int64_t count = 0;
+    QueryPerformanceCounter(&count);
+    return count;
+}
+
+GatewayConfig configFrom(const Options &options)
+{
+    GatewayConfig config;
+    config.node = options.node;
+    config.productCode = options.productCode;
+    config.vendorId = options.vendorId;
+    config.heartbeatMs = options.heartbeatMs;
+    config.scenario = options.scenario;
+    config.pdoRate = pdoRateFor(options);
+    return config;
+}
+
+} // namespace
+
+SimulatorRunner::SimulatorRunner(const Options &options)
+    : options_(options)
+{
+    const InterfaceKind *kind = interfaceKindByPlugin(QString::fromStdString(options.kind));
+    kindCode_ = kind ? kind->code : 0;
+    pollTimer_.setSingleShot(true);
+    pollTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&pollTimer_, &QTimer::timeout, this, &SimulatorRunner::onPollTimer);
+    reconnectTimer_.setInterval(RECONNECT_INTERVAL_MS);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &SimulatorRunner::tryReconnect);
+    connect(&stopSignal_, &StopSignal::stopRequested, this,
+            [this] { stop(format("signal=%s", StopSignal::lastSignalName())); });
+    runTimer_.setSingleShot(true);
+    connect(&runTimer_, &QTimer::timeout, this, [this] { stop(format("seconds=%u", *options_.seconds)); });
+    port_.setFrameHandler([this](const CanFrame &frame, int64_t) { onFrame(frame); });
+    port_.setLostHandler([this] { onLost(); });
+}
+
+SimulatorRunner::~SimulatorRunner() = default;
+
+bool SimulatorRunner::openPort(QString *error)
+{
+    return port_.open(kindCode_, QString::fromStdString(options_.interfaceName), options_.bitrate, error) ==
+           CanBusPort::OpenResult::Ok;
+}
+
+int SimulatorRunner::run()
+{
+    QString error;
+    if (!openPort(&error)) {
+        std::fprintf(stderr, "tarnwick-gatewaysim: cannot open %s interface '%s': %s\n", options_.kind.c_str(),
+                     options_.interfaceName.c_str(), qPrintable(error));
+        return 1;
+    }
+    connected_ = true;
+    const GatewayConfig config = configFrom(options_);
+    // The virtual bus has no bit rate of its own; on a real one the rate is
+    // a promise the gateway cannot break.
+    if (options_.rate && options_.kind != "virtualcan" && *options_.rate > fullBusFramesPerSecond(options_.bitrate))
+        std::fprintf(stderr, "tarnwick-gatewaysim: --rate %u is more than a %u bit/s bus carries (%.0f frames/s)\n",
+                     *options_.rate, options_.bitrate, fullBusFramesPerSecond(options_.bitrate));
+    gateway_ = std::make_unique<Gateway>(config, static_cast<GatewaySink &>(*this));
+    gateway_->powerOn(nowUs());
+    note(format("ready node=%u product=%u interface=%s kind=%s vendor=0x%X bitrate=%u scenario=%s heartbeat=%u "
+                "event-timer=%u rate=%.0f",
+                options_.node, options_.productCode, options_.interfaceName.c_str(), options_.kind.c_str(),
+                options_.vendorId, options_.bitrate, scenarioName(options_.scenario), options_.heartbeatMs,
+                config.eventTimerMs, config.pdoRate));
+    if (options_.seconds)
+        runTimer_.start(int(*options_.seconds) * 1000);
+    scheduleNextPoll();
+    const int status = QCoreApplication::exec();
+    pollTimer_.stop();
+    reconnectTimer_.stop();
+    port_.close();
+    return status;
+}
+
+void SimulatorRunner::send(const CanFrame &frame)
+{
+    if (connected_ && port_.write(frame))
+        ++framesSent_;
+    else
+        ++framesRefused_;
+}
+
+void SimulatorRunner::note(const std::string &line)
+{
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void SimulatorRunner::onFrame(const CanFrame &frame)
+{
+    if (!gateway_)
+        return;
+    gateway_->receive(frame, nowUs());
+    scheduleNextPoll();
+}
+
+void SimulatorRunner::onPollTimer()
+{
+    gateway_->poll(nowUs());
+    scheduleNextPoll();
+}
+
+void SimulatorRunner::scheduleNextPoll()
+{
+    const int64_t due = gateway_->nextDueUs();
+    if (due == Scenario::NEVER) {
+        pollTimer_.stop();
+        return;
+    }
+    const int64_t waitUs = due - nowUs();
+    // Whole milliseconds, rounded up: woken early, the gateway would find
+    // nothing due and the loop would spin.
+    const int64_t waitMs = waitUs <= 0 ? 0 : (waitUs + 999) / 1000;
+    pollTimer_.start(int(std::min<int64_t>(waitMs, 24 * 3600 * 1000)));
+}
+
+void SimulatorRunner::onLost()
+{
+    if (!connected_)
+        return;
+    connected_ = false;
+    note("bus lost");
+    reconnectTimer_.start();
+}
+
+void SimulatorRunner::tryReconnect()
+{
+    if (!openPort(nullptr))
+        return;
+    connected_ = true;
+    reconnectTimer_.stop();
+    note("bus reconnected");
+}
+
+void SimulatorRunner::stop(const std::string &reason)
+{
+    note(format("stop %s sent=%llu refused=%llu", reason.c_str(), static_cast<unsigned long long>(framesSent_),
+                static_cast<unsigned long long>(framesRefused_)));
+    QCoreApplication::quit();
+}

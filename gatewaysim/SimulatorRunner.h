@@ -1,0 +1,50 @@
+// Puts the gateway core on a bus: opens the interface, feeds the core the
+// frames it receives, wakes it when it is due, writes what it sends and
+// prints its event lines, one per line, flushed at once.
+#pragma once
+
+#include "CanBusPort.h"
+#include "Gateway.h"
+#include "Options.h"
+#include "StopSignal.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+
+class SimulatorRunner : public QObject, private gatewaysim::GatewaySink {
+    Q_OBJECT
+public:
+    explicit SimulatorRunner(const gatewaysim::Options &options);
+    ~SimulatorRunner() override;
+
+    // Opens the bus, powers the gateway on and runs until stopped; the
+    // process's exit status.
+    int run();
+
+private:
+    void send(const CanFrame &frame) override;
+    void note(const std::string &line) override;
+
+    void onFrame(const CanFrame &frame);
+    void onPollTimer();
+    void onLost();
+    void tryReconnect();
+    void scheduleNextPoll();
+    void stop(const std::string &reason);
+    bool openPort(QString *error);
+
+    gatewaysim::Options options_;
+    uint32_t kindCode_ = 0;
+    CanBusPort port_;
+    std::unique_ptr<gatewaysim::Gateway> gateway_;
+    StopSignal stopSignal_;
+    QTimer pollTimer_;
+    QTimer reconnectTimer_;
+    QTimer runTimer_;
+    bool connected_ = false;
+    uint64_t framesSent_ = 0;
+    uint64_t framesRefused_ = 0;
+};
