@@ -23,12 +23,15 @@ TForm_MTU *Form_MTU = nullptr;
 namespace {
 
 // The original's MS Sans Serif, Tahoma and Arial do not exist here; DejaVu
-// Sans is on every Debian desktop, and at these sizes every caption and
-// header fits its control as laid out.
+// Sans is on every Debian desktop. It runs wider, so the sizes are those at
+// which every caption and header fits its control, and they are given in
+// pixels because the layout is: at 96 dpi the window's 11 px is 8 point,
+// the grids' 9 px is 7 point (about as wide as 8-point Tahoma) and the
+// offline banner's 17 px is 13 point (16-point Arial would not fit).
 const char *const UI_FONT_FAMILY = "DejaVu Sans";
-constexpr int WINDOW_FONT_POINTS = 8;
-constexpr int GRID_FONT_POINTS = 8;
-constexpr int OFFLINE_FONT_POINTS = 13;
+constexpr int WINDOW_FONT_PIXELS = 11;
+constexpr int GRID_FONT_PIXELS = 9;
+constexpr int OFFLINE_FONT_PIXELS = 17;
 
 constexpr int CLIENT_WIDTH = 545;
 constexpr int CLIENT_HEIGHT = 508;
@@ -50,9 +53,10 @@ constexpr int ROW_HEIGHT = 21;
 
 const char *const DATA_GRID_HEADERS[] = {"Parameter Number", "Parameter Name", "Value", "Hex", "Time Rx"};
 
-QFont UiFont(int points, bool bold = false)
+QFont UiFont(int pixels, bool bold = false)
 {
-    QFont font(QString::fromLatin1(UI_FONT_FAMILY), points);
+    QFont font(QString::fromLatin1(UI_FONT_FAMILY));
+    font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
 }
@@ -61,7 +65,7 @@ TStringGrid *CreateGrid(QWidget *sheet, const QRect &place, int columns, int row
 {
     auto *grid = new TStringGrid(sheet, columns, rows);
     grid->setGeometry(place);
-    grid->setFont(UiFont(GRID_FONT_POINTS));
+    grid->setFont(UiFont(GRID_FONT_PIXELS));
     grid->SetDefaultColWidth(DEFAULT_COLUMN_WIDTH);
     grid->SetDefaultRowHeight(ROW_HEIGHT);
     return grid;
@@ -107,7 +111,7 @@ void TForm_MTU::CreateComponents()
     // A fixed single border with the system menu and minimize button only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(UiFont(WINDOW_FONT_POINTS));
+    setFont(UiFont(WINDOW_FONT_PIXELS));
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     move(DESIGNED_LEFT, DESIGNED_TOP);
 
@@ -154,7 +158,7 @@ void TForm_MTU::CreateComponents()
     Button_Close->setGeometry(224, 6, 75, 25);
     StaticText_MTUOffline = new QLabel(QStringLiteral("MTU OFFLINE"), Panel1);
     StaticText_MTUOffline->setGeometry(367, 6, 142, 28);
-    StaticText_MTUOffline->setFont(UiFont(OFFLINE_FONT_POINTS, true));
+    StaticText_MTUOffline->setFont(UiFont(OFFLINE_FONT_PIXELS, true));
     StaticText_MTUOffline->hide();
     StatusBar1 = new QStatusBar(Panel1);
     StatusBar1->setGeometry(1, 42, 543, 19);

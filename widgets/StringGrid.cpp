@@ -239,6 +239,7 @@ bool TStringGrid::eventFilter(QObject *watched, QEvent *event)
     // The button is disabled so that it selects nothing; draw it as an
     // ordinary header all the same, not greyed out.
     option.state |= QStyle::State_Enabled | QStyle::State_Raised;
+    option.palette.setCurrentColorGroup(QPalette::Active);
     QPainter painter(corner_);
     corner_->style()->drawControl(QStyle::CE_Header, &option, &painter, corner_);
     return true;

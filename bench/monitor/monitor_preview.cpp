@@ -1,0 +1,63 @@
+// Shows the monitor window with sample data on one tab, for a look at the
+// layout (e.g. under Xvfb): monitor_preview TAB SECONDS [locked]
+//   TAB 0..3: "MTU Engine Data", "MTU Fault Codes", "DinBus", "J1939 Data".
+#include "TForm_MTU.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void Pdo(TForm_MTU &form, uint16_t index, uint8_t sub, uint32_t value, uint32_t rxTime)
+{
+    const uint8_t data[8] = {0, uint8_t(index), uint8_t(index >> 8), sub, uint8_t(value), uint8_t(value >> 8),
+                             uint8_t(value >> 16), uint8_t(value >> 24)};
+    form.DecodePdoData(7, 8, data, rxTime, rxTime);
+}
+
+void FillSamples(TForm_MTU &form, uint32_t base)
+{
+    for (uint8_t n = 1; n <= 40; ++n)
+        Pdo(form, GATEWAY_INDEX_MTU_PARAMETER, n, n * 100u, base + n * 1000u);
+    Pdo(form, GATEWAY_INDEX_MTU_PARAMETER, 3, 0x80000001u, base + 3500u);
+    for (uint8_t n = 1; n <= 36; ++n)
+        Pdo(form, GATEWAY_INDEX_DINBUS_BYTE, n, n * 7u, base);
+    for (uint8_t s = 0; s < 32; ++s)
+        Pdo(form, uint16_t(0x3400 + s), 1, 0x04030201u * (s + 1), base);
+    const uint8_t fault[8] = {0x00, 0x00, 0, 1, 12, 0, 1, 0};
+    form.NodeId = 7;
+    form.DecodeEmergency(7, fault);
+    form.Timer1Timer();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int tab = argc > 1 ? std::atoi(argv[1]) : 0;
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const bool locked = argc > 3 && std::strcmp(argv[3], "locked") == 0;
+    TForm_MTU form;
+    Form_MTU = &form;
+    FillSamples(form, uint32_t(form.CounterBase));
+    if (locked) {
+        form.CheckBox_DataLocked->setChecked(true);
+        Pdo(form, GATEWAY_INDEX_MTU_PARAMETER, 2, 101, uint32_t(form.CounterBase) + 90000u);
+        form.Timer1Timer();
+    }
+    form.show();
+    form.PageControl1->setCurrentIndex(tab);
+    // Hold the flashing banner up so that it can be looked at.
+    form.Timer_Flash->stop();
+    form.StaticText_MTUOffline->show();
+    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    return app.exec();
+}

@@ -1,0 +1,117 @@
+// The string grid: cells and headers read back, single-cell repaints, the
+// colour callback and the sizes it is given.
+#include "StringGrid.h"
+#include "TestApplication.h"
+
+#include <QBrush>
+#include <QHeaderView>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace monitor_test;
+
+namespace {
+
+class Grid : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TestApplication(); }
+    TStringGrid grid{nullptr, 4, 10};
+    const QAbstractItemModel *model = grid.model();
+};
+
+TEST_F(Grid, CellsAndHeadersReadBackWhereTheyWereWritten)
+{
+    grid.SetCell(0, 0, "Corner");
+    grid.SetCell(2, 0, "Head 2");
+    grid.SetCell(0, 3, "Row 3");
+    grid.SetCell(3, 9, "Last");
+    grid.SetCell(1, 1, "x\xe9y"); // 8-bit text
+    EXPECT_EQ(grid.Cell(0, 0), "Corner");
+    EXPECT_EQ(grid.Cell(3, 9), "Last");
+    EXPECT_EQ(grid.Cell(1, 1), "x\xe9y");
+    EXPECT_EQ(grid.Cell(2, 2), "");
+    // Row 0 and column 0 are the fixed headers; the rest are items.
+    EXPECT_EQ(model->rowCount(), 9);
+    EXPECT_EQ(model->columnCount(), 3);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Head 2"));
+    EXPECT_EQ(model->headerData(2, Qt::Vertical).toString(), QStringLiteral("Row 3"));
+    EXPECT_EQ(model->data(model->index(8, 2)).toString(), QStringLiteral("Last"));
+    EXPECT_EQ(model->data(model->index(0, 0)).toString(), QString::fromUtf8("x\u00e9y"));
+}
+
+TEST_F(Grid, CellsOutsideTheGridAreIgnored)
+{
+    grid.SetCell(4, 0, "no");
+    grid.SetCell(0, 10, "no");
+    grid.SetCell(-1, 2, "no");
+    grid.SetCell(2, -1, "no");
+    grid.SetCell(1, 1, nullptr);
+    EXPECT_EQ(grid.Cell(4, 0), "");
+    EXPECT_EQ(grid.Cell(-1, 2), "");
+    EXPECT_EQ(grid.Cell(1, 1), "");
+    TStringGrid degenerate(nullptr, 0, 0);
+    degenerate.SetCell(0, 0, "only");
+    EXPECT_EQ(degenerate.Cell(0, 0), "only");
+    degenerate.InvalidateAll();
+    degenerate.InvalidateRow(0);
+}
+
+TEST_F(Grid, WritingACellSignalsThatCellOnlyAndOnlyWhenItChanges)
+{
+    QSignalSpy cells(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy headers(model, &QAbstractItemModel::headerDataChanged);
+    grid.SetCell(2, 5, "12.50");
+    ASSERT_EQ(cells.count(), 1);
+    EXPECT_EQ(cells[0][0].toModelIndex(), model->index(4, 1));
+    EXPECT_EQ(cells[0][1].toModelIndex(), model->index(4, 1));
+    grid.SetCell(2, 5, "12.50");
+    EXPECT_EQ(cells.count(), 1);
+    grid.SetCell(0, 5, "5");
+    grid.SetCell(3, 0, "Hex");
+    EXPECT_EQ(cells.count(), 1);
+    ASSERT_EQ(headers.count(), 2);
+    EXPECT_EQ(headers[0][0].value<Qt::Orientation>(), Qt::Vertical);
+    EXPECT_EQ(headers[0][1].toInt(), 4);
+    EXPECT_EQ(headers[1][0].value<Qt::Orientation>(), Qt::Horizontal);
+    EXPECT_EQ(headers[1][1].toInt(), 2);
+}
+
+TEST_F(Grid, BackgroundComesFromTheColourCallback)
+{
+    int redRow = 3;
+    grid.SetCellColorHandler([&](int, int row) { return row == redRow ? QColor(Qt::red) : QColor(); });
+    const auto background = [&](int column, int row) {
+        return model->data(model->index(row - 1, column - 1), Qt::BackgroundRole);
+    };
+    EXPECT_EQ(background(1, 3).value<QBrush>().color(), QColor(Qt::red));
+    EXPECT_EQ(background(3, 3).value<QBrush>().color(), QColor(Qt::red));
+    EXPECT_FALSE(background(1, 2).isValid());
+
+    QSignalSpy cells(model, &QAbstractItemModel::dataChanged);
+    redRow = 4;
+    grid.InvalidateRow(4);
+    ASSERT_EQ(cells.count(), 1);
+    EXPECT_EQ(cells[0][0].toModelIndex(), model->index(3, 0));
+    EXPECT_EQ(cells[0][1].toModelIndex(), model->index(3, 2));
+    EXPECT_EQ(background(2, 4).value<QBrush>().color(), QColor(Qt::red));
+}
+
+TEST_F(Grid, SizesAsGivenWithResizableColumnsAndRangeSelection)
+{
+    grid.SetDefaultColWidth(100);
+    grid.SetColWidth(2, 75);
+    grid.SetDefaultRowHeight(21);
+    EXPECT_EQ(grid.ColWidth(0), 100);
+    EXPECT_EQ(grid.ColWidth(1), 100);
+    EXPECT_EQ(grid.ColWidth(2), 75);
+    EXPECT_EQ(grid.ColWidth(3), 100);
+    EXPECT_EQ(grid.RowHeight(0), 21);
+    EXPECT_EQ(grid.RowHeight(9), 21);
+    EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_EQ(grid.selectionMode(), QAbstractItemView::ContiguousSelection);
+    EXPECT_TRUE(grid.showGrid());
+    EXPECT_EQ(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+} // namespace
