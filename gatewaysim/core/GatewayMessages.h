@@ -17,7 +17,7 @@
 //               number, bytes 6-7 its state (both little-endian).
 #pragma once
 
-#include "CanBusPort.h"
+#include "CanFrame.h"
 #include "ProcessImage.h"
 
 #include <cstdint>

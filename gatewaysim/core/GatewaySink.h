@@ -2,7 +2,7 @@
 // per notable event for whoever follows the simulator.
 #pragma once
 
-#include "CanBusPort.h"
+#include "CanFrame.h"
 
 #include <string>
 

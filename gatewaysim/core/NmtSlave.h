@@ -4,7 +4,7 @@
 // initialising to a new boot-up.
 #pragma once
 
-#include "CanBusPort.h"
+#include "CanFrame.h"
 #include "Cia301.h"
 
 #include <cstdint>

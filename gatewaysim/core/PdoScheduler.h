@@ -12,7 +12,7 @@
 // bus.
 #pragma once
 
-#include "CanBusPort.h"
+#include "CanFrame.h"
 #include "GatewayMessages.h"
 #include "ProcessImage.h"
 

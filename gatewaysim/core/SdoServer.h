@@ -4,7 +4,7 @@
 // one.
 #pragma once
 
-#include "CanBusPort.h"
+#include "CanFrame.h"
 #include "GatewaySink.h"
 #include "ObjectAccess.h"
 
