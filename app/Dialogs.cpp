@@ -1,0 +1,62 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QCursor>
+
+#include <mutex>
+
+namespace {
+
+std::mutex hookMutex;
+MessageBoxHook hook;
+
+} // namespace
+
+QMessageBox::StandardButton ShowMessageBox(const QString &text, const QString &caption,
+                                           QMessageBox::StandardButtons buttons)
+{
+    MessageBoxHook answer;
+    {
+        std::lock_guard lock(hookMutex);
+        answer = hook;
+    }
+    if (answer)
+        return answer(text, caption, buttons);
+
+    // Texts are written with DOS line ends; a label wants plain ones.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::NoIcon, caption, shown, buttons, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void SetMessageBoxHook(MessageBoxHook newHook)
+{
+    std::lock_guard lock(hookMutex);
+    hook = std::move(newHook);
+}
+
+void ShowException(const std::exception &error)
+{
+    ShowMessageBox(QString::fromLocal8Bit(error.what()), APPLICATION_TITLE, QMessageBox::Ok);
+}
+
+void RunGuarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        ShowException(error);
+    }
+}
+
+THourglassCursor::THourglassCursor()
+{
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+THourglassCursor::~THourglassCursor()
+{
+    QApplication::restoreOverrideCursor();
+}

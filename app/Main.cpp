@@ -1,0 +1,354 @@
+#include "Main.h"
+
+#include "Dialogs.h"
+#include "Form_AboutBox.h"
+#include "Look.h"
+#include "QEL_COPN_Interface.h"
+#include "SpinEdit.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+
+#include <cstring>
+
+TMainForm *MainForm = nullptr;
+
+namespace {
+
+constexpr int CLIENT_WIDTH = 432;
+constexpr int CLIENT_HEIGHT = 237;
+constexpr int STATUS_LINE_HEIGHT = 23;
+constexpr QPoint DESIGN_POSITION(173, 145);
+constexpr int INTERFACE_TYPE_WITH_FIRST_PICTURE = 1;
+const QString INTERFACE_PICTURE_HINT = QStringLiteral("Right Click for more options");
+
+// A static text sizes itself to its text, like the classic static text.
+void SetStaticText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+
+QLabel *NewStaticText(QWidget *parent, const QString &text, int left, int top)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->move(left, top);
+    SetStaticText(label, text);
+    return label;
+}
+
+// The library's 8-bit texts: up to the first zero byte, but never past the
+// buffer, even when the library left no zero byte in it.
+QString EightBitText(const char *buffer, size_t size)
+{
+    return QString::fromLocal8Bit(buffer, qsizetype(strnlen(buffer, size)));
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), FormSize1(this, QStringLiteral("MainForm"))
+{
+    CreateComponents();
+    FormCreate();
+
+    if (CopnInterface == nullptr)
+        CopnInterface = new TQEL_COPN_Interface;
+    if (CopnInterface->LoadDriver() == 0)
+        ShowMessageBox(QStringLiteral("Cannot Load Driver"), QStringLiteral("ERROR"));
+    CopnInterface->ReadConfiguration(REGISTRY_PATH);
+    // Chosen once: a later change of the configuration keeps the picture.
+    ShowInterfacePicture(CopnInterface->HardwareConfiguration.InterfaceType == INTERFACE_TYPE_WITH_FIRST_PICTURE ? 0
+                                                                                                                 : 1);
+    ShowInterfaceConfiguration();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateComponents()
+{
+    setWindowTitle(QStringLiteral("QEL,LLC. Tarnwick"));
+    // A fixed single border with the system menu and the minimise box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(FormFont());
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT - STATUS_LINE_HEIGHT);
+    setCentralWidget(client);
+    CreateInterfaceGroup(client);
+    CreateNetworkControls(client);
+
+    StatusLine = new QStatusBar(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    StatusLine->setFixedHeight(STATUS_LINE_HEIGHT);
+    StatusLine->setSizeGripEnabled(false);
+    setStatusBar(StatusLine);
+
+    CreateMenus();
+    ConnectHandlers();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    move(DESIGN_POSITION);
+    adjustSize();
+    FormSize1.Restore();
+}
+
+void TMainForm::CreateInterfaceGroup(QWidget *client)
+{
+    GroupBox8 = new QGroupBox(QStringLiteral("CANopen Interface:"), client);
+    GroupBox8->setGeometry(9, 13, 209, 177);
+
+    ImageList1 = {::InterfacePicture(0), ::InterfacePicture(1)};
+    // Beneath the texts, as a picture is: a long interface name stays readable.
+    Image_Interface = new QLabel(GroupBox8);
+    Image_Interface->setGeometry(160, 24, 33, 33);
+    Image_Interface->setAlignment(Qt::AlignCenter);
+    Image_Interface->setStatusTip(INTERFACE_PICTURE_HINT);
+    Image_Interface->setToolTip(INTERFACE_PICTURE_HINT);
+    Image_Interface->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    StaticText25 = NewStaticText(GroupBox8, QStringLiteral("Interface Type:"), 8, 24);
+    StaticText_InterfaceType = NewStaticText(GroupBox8, QString(), 88, 24);
+    StaticText_InterfaceConfigLabel1 = NewStaticText(GroupBox8, QString(), 8, 40);
+    StaticText_InterfaceConfig1 = NewStaticText(GroupBox8, QString(), 88, 40);
+    StaticText_InterfaceConfigLabel2 = NewStaticText(GroupBox8, QString(), 8, 56);
+    StaticText_InterfaceConfig2 = NewStaticText(GroupBox8, QString(), 88, 56);
+    StaticText26 = NewStaticText(GroupBox8, QStringLiteral("Baud Rate:"), 8, 72);
+    StaticText_CANopenBaud = NewStaticText(GroupBox8, QString(), 88, 72);
+    StaticText27 = NewStaticText(GroupBox8, QStringLiteral("Node ID:"), 8, 88);
+    StaticText_NodeID = NewStaticText(GroupBox8, QString(), 88, 88);
+}
+
+void TMainForm::CreateNetworkControls(QWidget *client)
+{
+    GroupBox_Mode = new QGroupBox(QStringLiteral("Mode:"), client);
+    GroupBox_Mode->setGeometry(228, 7, 196, 35);
+    RadioButton_ListenOnly = new QRadioButton(QStringLiteral("Listen Only"), GroupBox_Mode);
+    RadioButton_ListenOnly->setGeometry(4, 12, 79, 17);
+    RadioButton_ListenOnly->setChecked(true);
+    RadioButton_Cyclic = new QRadioButton(QStringLiteral("Cyclic"), GroupBox_Mode);
+    RadioButton_Cyclic->setGeometry(93, 12, 50, 17);
+    RadioButton_COS = new QRadioButton(QStringLiteral("COS"), GroupBox_Mode);
+    RadioButton_COS->setGeometry(148, 11, 45, 17);
+
+    const auto newButton = [client](const QString &text, int left, int top, int width, int height) {
+        auto *button = new QPushButton(text, client);
+        button->setGeometry(left, top, width, height);
+        return button;
+    };
+    Button_NetworkStartAccess = newButton(QStringLiteral("Start Network Access"), 264, 51, 119, 25);
+    Button_NetworkBrowse = newButton(QStringLiteral("Network Browse"), 264, 86, 118, 25);
+    Button_NetworkBrowse->setEnabled(false);
+
+    // In the browse button's place; only one of the two shows at a time.
+    AdvSpinEdit_NodeID = new TSpinEdit(client);
+    AdvSpinEdit_NodeID->setGeometry(310, 87, 71, 22);
+    AdvSpinEdit_NodeID->SetCaption(QStringLiteral("Node ID:"), TSpinEdit::CaptionPosition::Left);
+    AdvSpinEdit_NodeID->SetValue(7);
+
+    StaticText1 = new QLabel(QStringLiteral("Node Found:"), client);
+    StaticText1->setGeometry(280, 114, 66, 17);
+    StaticText_NodeFound = new QLabel(QStringLiteral("None"), client);
+    StaticText_NodeFound->setGeometry(349, 113, 30, 17);
+
+    Button_OpenMonitorWindow = newButton(QStringLiteral("Open Monitor Window"), 265, 139, 117, 25);
+    Button_OpenMonitorWindow->setEnabled(false);
+    Button_NetworkStopAccess = newButton(QStringLiteral("Stop Network Access"), 265, 175, 118, 25);
+    Button_NetworkStopAccess->setEnabled(false);
+}
+
+void TMainForm::CreateMenus()
+{
+    MainMenu_Network = menuBar()->addMenu(QStringLiteral("Network"));
+    MenuItem_NetworkConfiguration = MainMenu_Network->addAction(QStringLiteral("Configuration"));
+    MainMenu_Help = menuBar()->addMenu(QStringLiteral("Help"));
+    VersionInformation1 = MainMenu_Help->addAction(QStringLiteral("Version Information"));
+    VersionInformation1->setEnabled(false);
+    About1 = MainMenu_Help->addAction(QStringLiteral("About"));
+
+    PopupMenu1 = new QMenu(this);
+    NetworkConfiguration1 = PopupMenu1->addAction(QStringLiteral("Network Configuration"));
+    connect(Image_Interface, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu1->popup(Image_Interface->mapToGlobal(at)); });
+}
+
+void TMainForm::ConnectHandlers()
+{
+    // An exception from a handler is shown and stops there.
+    const auto guarded = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    const auto whenChecked = [this](void (TMainForm::*handler)()) {
+        return [this, handler](bool checked) {
+            if (checked)
+                RunGuarded([this, handler] { (this->*handler)(); });
+        };
+    };
+    connect(About1, &QAction::triggered, this, guarded(&TMainForm::About1Click));
+    connect(MenuItem_NetworkConfiguration, &QAction::triggered, this,
+            guarded(&TMainForm::MenuItem_NetworkConfigurationClick));
+    connect(NetworkConfiguration1, &QAction::triggered, this, guarded(&TMainForm::NetworkConfiguration1Click));
+    connect(RadioButton_ListenOnly, &QRadioButton::toggled, this, whenChecked(&TMainForm::RadioButton_ListenOnlyClick));
+    connect(RadioButton_Cyclic, &QRadioButton::toggled, this, whenChecked(&TMainForm::RadioButton_CyclicClick));
+    connect(RadioButton_COS, &QRadioButton::toggled, this, whenChecked(&TMainForm::RadioButton_COSClick));
+    connect(AdvSpinEdit_NodeID, &TSpinEdit::Changed, this, guarded(&TMainForm::AdvSpinEdit_NodeIDChange));
+    connect(Button_NetworkStartAccess, &QPushButton::clicked, this,
+            guarded(&TMainForm::Button_NetworkStartAccessClick));
+    connect(Button_NetworkStopAccess, &QPushButton::clicked, this, guarded(&TMainForm::Button_NetworkStopAccessClick));
+    connect(Button_NetworkBrowse, &QPushButton::clicked, this, guarded(&TMainForm::Button_NetworkBrowseClick));
+    connect(Button_OpenMonitorWindow, &QPushButton::clicked, this,
+            guarded(&TMainForm::Button_OpenMonitorWindowClick));
+}
+
+void TMainForm::FormCreate()
+{
+    // Hints reach ShowHint through event(): the window's status tips.
+    UpdateModeControls();
+}
+
+void TMainForm::ShowInterfacePicture(int index)
+{
+    InterfacePicture = index;
+    Image_Interface->setPixmap(ImageList1[size_t(index)].scaled(Image_Interface->size(), Qt::IgnoreAspectRatio,
+                                                                 Qt::FastTransformation));
+}
+
+void TMainForm::ShowInterfaceConfiguration()
+{
+    if (CopnInterface == nullptr)
+        return;
+    const HardwareConfiguration &hw = CopnInterface->HardwareConfiguration;
+    const CANopenConfiguration &co = CopnInterface->CANopenConfiguration;
+    const QString accessPoint = EightBitText(hw.AccessPoint, sizeof hw.AccessPoint);
+    const auto showFirst = [this](const QString &caption, const QString &value) {
+        SetStaticText(StaticText_InterfaceConfigLabel1, caption);
+        SetStaticText(StaticText_InterfaceConfig1, value);
+    };
+    const auto showSecond = [this](bool shown, const QString &caption = {}, const QString &value = {}) {
+        if (shown) {
+            SetStaticText(StaticText_InterfaceConfigLabel2, caption);
+            SetStaticText(StaticText_InterfaceConfig2, value);
+        }
+        StaticText_InterfaceConfigLabel2->setVisible(shown);
+        StaticText_InterfaceConfig2->setVisible(shown);
+    };
+
+    // Precedence: access point, then port, then COM port.
+    if (!accessPoint.isEmpty()) {
+        showFirst(QStringLiteral("Access Point:"), accessPoint);
+        showSecond(false);
+    } else if (hw.Port != 0) {
+        showFirst(QStringLiteral("Port:"), QString::number(hw.Port));
+        showSecond(hw.Irq != 0, QStringLiteral("IRQ:"), QString::number(hw.Irq));
+    } else if (hw.ComPort != 0) {
+        showFirst(QStringLiteral("COM Port:"), QStringLiteral("COM") + QString::number(hw.ComPort));
+        showSecond(hw.ComBaud != 0, QStringLiteral("COM Baud:"), QString::number(hw.ComBaud));
+    } else {
+        showFirst(QStringLiteral("Not Configured"), QString());
+        showSecond(false);
+    }
+
+    // The buffer starts empty, and what a failed call left in it is not shown.
+    char name[QELCOPN_TEXT_SIZE] = {};
+    const bool named = CopnInterface->GetInterfaceName(hw.InterfaceType, name) != 0;
+    SetStaticText(StaticText_InterfaceType, named ? EightBitText(name, sizeof name) : QString());
+    SetStaticText(StaticText_CANopenBaud, QString::number(co.Baud / 1000) + QLatin1Char('k'));
+    SetStaticText(StaticText_NodeID, QString::number(co.InterfaceNodeID));
+}
+
+void TMainForm::UpdateModeControls()
+{
+    const bool listenOnly = RadioButton_ListenOnly->isChecked();
+    AdvSpinEdit_NodeID->setVisible(listenOnly);
+    Button_NetworkBrowse->setVisible(!listenOnly);
+    StaticText1->setVisible(!listenOnly);
+    StaticText_NodeFound->setVisible(!listenOnly);
+    if (listenOnly)
+        GatewayNodeId = uint8_t(AdvSpinEdit_NodeID->Value());
+}
+
+void TMainForm::ShowHint(const QString &hint)
+{
+    StatusLine->showMessage(hint);
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::About1Click()
+{
+    // The first About shows the dialog made at start-up; later ones make their own.
+    if (AboutBox == nullptr)
+        AboutBox = new TAboutBox;
+    AboutBox->exec();
+    delete AboutBox;
+    AboutBox = nullptr;
+}
+
+void TMainForm::MenuItem_NetworkConfigurationClick()
+{
+    if (CopnInterface == nullptr || CopnInterface->CANopenConfigurationWindow() == 0)
+        return;
+    CopnInterface->SaveConfiguration(REGISTRY_PATH);
+    ShowInterfaceConfiguration();
+}
+
+void TMainForm::NetworkConfiguration1Click()
+{
+    MenuItem_NetworkConfigurationClick();
+}
+
+void TMainForm::RadioButton_ListenOnlyClick()
+{
+    UpdateModeControls();
+}
+
+void TMainForm::RadioButton_CyclicClick()
+{
+    UpdateModeControls();
+}
+
+void TMainForm::RadioButton_COSClick()
+{
+    UpdateModeControls();
+}
+
+void TMainForm::AdvSpinEdit_NodeIDChange()
+{
+    GatewayNodeId = uint8_t(AdvSpinEdit_NodeID->Value());
+}
+
+void TMainForm::FormClose()
+{
+    // The receive threads call CopnInterface from their own threads: they
+    // end here, before it goes, so nothing calls the library afterwards.
+    StopMonitor();
+    if (CopnInterface == nullptr)
+        return;
+    CopnInterface->SetOnline(0);
+    delete CopnInterface;
+    CopnInterface = nullptr;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    RunGuarded([this] { FormClose(); });
+    QMainWindow::closeEvent(event);
+    emit Closed();
+}

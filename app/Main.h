@@ -1,0 +1,119 @@
+// The main window: the user's control panel. It owns the life of
+// CopnInterface, shows the adapter configuration the library stores, lets the
+// user edit it in the library's own window, and holds the transmission mode
+// and the gateway's node ID that the network handlers read.
+#pragma once
+
+#include "FormSize.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+
+#include <array>
+#include <cstdint>
+
+class QAction;
+class QCloseEvent;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class TSpinEdit;
+
+// Where the library stores the adapter configuration.
+constexpr char REGISTRY_PATH[] = "\\Software\\Quelbrook\\Tarnwick\\";
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Components, named as on the form.
+    QGroupBox *GroupBox8 = nullptr;
+    QLabel *StaticText25 = nullptr;
+    QLabel *StaticText_InterfaceType = nullptr;
+    QLabel *StaticText_InterfaceConfigLabel1 = nullptr;
+    QLabel *StaticText_InterfaceConfig1 = nullptr;
+    QLabel *StaticText_InterfaceConfigLabel2 = nullptr;
+    QLabel *StaticText_InterfaceConfig2 = nullptr;
+    QLabel *StaticText26 = nullptr;
+    QLabel *StaticText_CANopenBaud = nullptr;
+    QLabel *StaticText27 = nullptr;
+    QLabel *StaticText_NodeID = nullptr;
+    QLabel *Image_Interface = nullptr;
+    QGroupBox *GroupBox_Mode = nullptr;
+    QRadioButton *RadioButton_ListenOnly = nullptr;
+    QRadioButton *RadioButton_Cyclic = nullptr;
+    QRadioButton *RadioButton_COS = nullptr;
+    QPushButton *Button_NetworkStartAccess = nullptr;
+    QPushButton *Button_NetworkBrowse = nullptr;
+    TSpinEdit *AdvSpinEdit_NodeID = nullptr;
+    QLabel *StaticText1 = nullptr;
+    QLabel *StaticText_NodeFound = nullptr;
+    QPushButton *Button_OpenMonitorWindow = nullptr;
+    QPushButton *Button_NetworkStopAccess = nullptr;
+    QStatusBar *StatusLine = nullptr;
+    QMenu *MainMenu_Network = nullptr;
+    QMenu *MainMenu_Help = nullptr;
+    QAction *MenuItem_NetworkConfiguration = nullptr;
+    QAction *VersionInformation1 = nullptr;
+    QAction *About1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *NetworkConfiguration1 = nullptr;
+    std::array<QPixmap, 2> ImageList1;
+    TFormSize FormSize1;
+
+    // Node ID of the gateway to monitor.
+    uint8_t GatewayNodeId = 0;
+    // 1 once a browse has found a gateway.
+    int32_t NodeFound = 0;
+    // Product code of the gateway the browse found; 0 until then.
+    int32_t GatewayProductCode = 0;
+    // Which picture of ImageList1 Image_Interface shows; chosen once.
+    int InterfacePicture = -1;
+
+    void ShowInterfaceConfiguration();
+    void UpdateModeControls();
+    void ShowHint(const QString &hint);
+    // Takes the adapter offline and releases CopnInterface.
+    void FormClose();
+
+    // Monitoring: the receive threads and the gateway's transmission setting.
+    void StartMonitor();
+    void StopMonitor();
+
+public slots:
+    void About1Click();
+    void MenuItem_NetworkConfigurationClick();
+    void NetworkConfiguration1Click();
+    void RadioButton_ListenOnlyClick();
+    void RadioButton_CyclicClick();
+    void RadioButton_COSClick();
+    void AdvSpinEdit_NodeIDChange();
+    void Button_NetworkStartAccessClick();
+    void Button_NetworkStopAccessClick();
+    void Button_NetworkBrowseClick();
+    void Button_OpenMonitorWindowClick();
+
+signals:
+    // The window has closed; the application ends with it.
+    void Closed();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateComponents();
+    void CreateInterfaceGroup(QWidget *client);
+    void CreateNetworkControls(QWidget *client);
+    void CreateMenus();
+    void ConnectHandlers();
+    void FormCreate();
+    void ShowInterfacePicture(int index);
+};
+
+extern TMainForm *MainForm;

@@ -1,0 +1,62 @@
+#include "StartUp.h"
+
+#include "Dialogs.h"
+#include "Form_AboutBox.h"
+#include "Main.h"
+#include "QEL_COPN_Interface.h"
+#if TARNWICK_WITH_MONITOR
+#include "TForm_MTU.h"
+#endif
+
+#include <QApplication>
+
+namespace {
+
+void CreateForms()
+{
+    MainForm = new TMainForm;
+    QObject::connect(MainForm, &TMainForm::Closed, qApp, &QCoreApplication::quit);
+#if TARNWICK_WITH_MONITOR
+    Form_MTU = new TForm_MTU;
+#endif
+    AboutBox = new TAboutBox;
+}
+
+// Whatever way the loop ended: the adapter goes offline and the library is
+// released before the windows that the receive threads feed.
+void ReleaseForms()
+{
+    delete AboutBox;
+    AboutBox = nullptr;
+    if (MainForm != nullptr) {
+        MainForm->FormClose();
+    } else {
+        delete CopnInterface;
+        CopnInterface = nullptr;
+    }
+#if TARNWICK_WITH_MONITOR
+    delete Form_MTU;
+    Form_MTU = nullptr;
+#endif
+    delete MainForm;
+    MainForm = nullptr;
+}
+
+} // namespace
+
+int StartUp(const std::function<int()> &messageLoop)
+{
+    try {
+        QCoreApplication::setApplicationName(APPLICATION_TITLE);
+        CreateForms();
+        MainForm->show();
+        if (messageLoop)
+            messageLoop();
+        else
+            QApplication::exec();
+    } catch (const std::exception &error) {
+        ShowException(error);
+    }
+    RunGuarded(ReleaseForms);
+    return 0;
+}

@@ -1,0 +1,6 @@
+// The application object of the window tests.
+#include "QtTestSupport.h"
+
+namespace {
+const bool applicationInstalled = InstallApplication();
+} // namespace

@@ -1,0 +1,66 @@
+// Draws the main window in several configurations and the About dialog into
+// PNG files, to check by eye that every text fits:
+//   tarnwick_app_screenshots OUTPUT_DIRECTORY
+#include "AppTestSupport.h"
+#include "Dialogs.h"
+#include "Form_AboutBox.h"
+#include "Main.h"
+#include "QEL_COPN_Interface.h"
+#include "QelDouble.h"
+#include "QtTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QRadioButton>
+
+#include <cstdio>
+
+namespace {
+
+void Shoot(QWidget &window, const QString &file)
+{
+    window.show();
+    QApplication::processEvents();
+    if (!window.grab().save(file))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+}
+
+void ShootMainWindow(const QString &file, const HardwareConfiguration &hw, const CANopenConfiguration &co,
+                     QRadioButton *TMainForm::*mode = &TMainForm::RadioButton_ListenOnly)
+{
+    qeldouble::SetStoredConfiguration(hw, co);
+    {
+        TMainForm form;
+        (form.*mode)->click();
+        Shoot(form, file);
+        form.close();
+    }
+    delete CopnInterface;
+    CopnInterface = nullptr;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    ScopedWorkingDirectory directory;
+    SetMessageBoxHook([](const QString &, const QString &, QMessageBox::StandardButtons) { return QMessageBox::Ok; });
+    qeldouble::SetInterfaceName(1, "SocketCAN");
+    qeldouble::SetInterfaceName(2, "Virtual CAN bus");
+    qeldouble::SetInterfaceName(3, "PEAK PCAN");
+    qeldouble::SetInterfaceName(7, "Unknown interface (7)");
+
+    ShootMainWindow(out.filePath(QStringLiteral("main-listen-only.png")), Hardware(2, "can0"), CANopen(127, 250000));
+    ShootMainWindow(out.filePath(QStringLiteral("main-cyclic.png")), Hardware(2, "tcp://127.0.0.1:40000/can0"),
+                    CANopen(127, 250000), &TMainForm::RadioButton_Cyclic);
+    ShootMainWindow(out.filePath(QStringLiteral("main-socketcan.png")), Hardware(1, "can0"), CANopen(1, 1000000),
+                    &TMainForm::RadioButton_COS);
+    ShootMainWindow(out.filePath(QStringLiteral("main-port.png")), Hardware(7, {}, 0x300, 5), CANopen(99, 83333));
+    ShootMainWindow(out.filePath(QStringLiteral("main-com.png")), Hardware(3, {}, 0, 0, 3, 19200), CANopen(5, 125000));
+
+    TAboutBox about;
+    Shoot(about, out.filePath(QStringLiteral("about.png")));
+    return 0;
+}
