@@ -226,6 +226,19 @@ void TStringGrid::InvalidateRow(int row) { model_->RowChanged(row, Qt::Backgroun
 
 void TStringGrid::InvalidateAll() { model_->AllChanged(Qt::BackgroundRole); }
 
+void TStringGrid::changeEvent(QEvent *event)
+{
+    // The header cells are grid cells: they take the grid's font. Qt does not
+    // always pass a font on to a header (not to one with a single section).
+    if (event->type() == QEvent::FontChange) {
+        horizontalHeader()->setFont(font());
+        verticalHeader()->setFont(font());
+        if (corner_ != nullptr)
+            corner_->setFont(font());
+    }
+    QTableView::changeEvent(event);
+}
+
 bool TStringGrid::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != corner_ || event->type() != QEvent::Paint)

@@ -49,6 +49,9 @@ public:
     void InvalidateRow(int row);
     void InvalidateAll();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

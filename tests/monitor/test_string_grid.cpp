@@ -114,4 +114,20 @@ TEST_F(Grid, SizesAsGivenWithResizableColumnsAndRangeSelection)
     EXPECT_EQ(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
+TEST_F(Grid, HeadersTakeTheGridsFontWhateverTheirSectionCount)
+{
+    for (int columns : {2, 4}) {
+        QWidget owner;
+        QFont large = owner.font();
+        large.setPixelSize(15);
+        owner.setFont(large);
+        auto *child = new TStringGrid(&owner, columns, 5);
+        QFont small = child->font();
+        small.setPixelSize(9);
+        child->setFont(small);
+        EXPECT_EQ(child->horizontalHeader()->font().pixelSize(), 9) << columns;
+        EXPECT_EQ(child->verticalHeader()->font().pixelSize(), 9) << columns;
+    }
+}
+
 } // namespace
