@@ -13,7 +13,7 @@
 #error "QELCOPN_TEST_PEER must name the peer program"
 #endif
 
-PeerProcess::PeerProcess(const std::string &busUrl, int node)
+PeerProcess::PeerProcess(const std::string &busUrl, int node, long burst)
 {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0)
@@ -24,12 +24,13 @@ PeerProcess::PeerProcess(const std::string &busUrl, int node)
         return;
     }
     const std::string nodeText = std::to_string(node);
+    const std::string burstText = std::to_string(burst);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         execl(QELCOPN_TEST_PEER, QELCOPN_TEST_PEER, "--bus", busUrl.c_str(), "--node", nodeText.c_str(),
-              static_cast<char *>(nullptr));
+              "--burst", burstText.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
     close(in[0]);

@@ -9,7 +9,7 @@
 class PeerProcess {
 public:
     // Starts the peer on the bus URL and waits for its "ready".
-    PeerProcess(const std::string &busUrl, int node = 5);
+    PeerProcess(const std::string &busUrl, int node = 5, long burst = 0);
     ~PeerProcess(); // ends it
 
     bool ready() const { return ready_; }

@@ -3,7 +3,10 @@
 // its input or by signal. It sends its boot-up once connected, answers SDO
 // uploads and NMT resets, and prints every frame it receives as
 // "rx ID BYTES" (hex), so a test can see what reached the bus.
-//   qelcopn_test_peer --bus tcp://127.0.0.1:PORT/can0 [--node N]
+// With --burst N (for benchmarks) it prints no frames and answers an NMT
+// start with N transmit PDOs (0x480 + node, a counter in bytes 0..3) as
+// fast as the bus takes them.
+//   qelcopn_test_peer --bus tcp://127.0.0.1:PORT/can0 [--node N] [--burst N]
 #include "CanBusPort.h"
 #include "Cia301.h"
 #include "TestNode.h"
@@ -38,12 +41,15 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QString bus;
     int node = 5;
+    long burst = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--bus")
             bus = args[i + 1];
         else if (args[i] == "--node")
             node = args[i + 1].toInt();
+        else if (args[i] == "--burst")
+            burst = args[i + 1].toLong();
     }
     if (bus.isEmpty() || !cia301::isNodeId(unsigned(node))) {
         std::fprintf(stderr, "usage: qelcopn_test_peer --bus tcp://127.0.0.1:PORT/can0 [--node 1..127]\n");
@@ -55,9 +61,24 @@ int main(int argc, char **argv)
     server.setObject(0x1000, 0, {uint8_t(kDeviceType), uint8_t(kDeviceType >> 8), uint8_t(kDeviceType >> 16),
                                  uint8_t(kDeviceType >> 24)});
     server.setObject(0x1008, 0, std::vector<uint8_t>(kDeviceName, kDeviceName + sizeof kDeviceName - 1));
+    std::vector<uint8_t> block(256);
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = uint8_t(i);
+    server.setObject(0x2000, 0, block); // a full 256-byte upload
     port.setFrameHandler([&](const CanFrame &f, int64_t) {
-        printFrame(f);
+        if (burst == 0)
+            printFrame(f);
         server.handle(f, [&](const CanFrame &out) { return port.write(out); });
+        if (burst > 0 && f.id == cia301::COB_NMT && f.length >= 2 && f.data[0] == cia301::NMT_START_REMOTE_NODE
+            && (f.data[1] == 0 || f.data[1] == node)) {
+            CanFrame pdo;
+            pdo.id = cia301::tpdoCobId(3, uint8_t(node));
+            pdo.length = 8;
+            for (uint32_t i = 0; i < uint32_t(burst); ++i) {
+                std::memcpy(pdo.data, &i, sizeof i);
+                port.write(pdo);
+            }
+        }
     });
     QString error;
     if (port.open(2, bus, 250000, &error) != CanBusPort::OpenResult::Ok) {

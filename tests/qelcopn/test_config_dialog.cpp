@@ -1,0 +1,149 @@
+// The configuration dialog, answered without a person: a timer finds the
+// modal dialog, checks what it shows, sets its fields and presses OK or
+// Cancel.
+#include "QEL_COPN.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// Runs answer on the dialog once it is up, from the event loop.
+void whenDialogShows(std::function<void(QDialog &)> answer)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        answer(*dialog);
+    });
+    timer->start();
+}
+
+QPushButton *button(QDialog &dialog, QDialogButtonBox::StandardButton which)
+{
+    return dialog.findChild<QDialogButtonBox *>()->button(which);
+}
+
+void startingRecords(HardwareConfiguration *hw, CANopenConfiguration *co)
+{
+    std::memset(hw, 0, sizeof *hw);
+    std::memset(co, 0, sizeof *co);
+    hw->InterfaceType = 2;
+    std::strcpy(hw->AccessPoint, "can0");
+    co->Baud = 250000;
+    co->InterfaceNodeID = 127;
+}
+
+} // namespace
+
+TEST(ConfigDialogTest, OkStoresTheChoiceInBothRecords)
+{
+    HardwareConfiguration hw;
+    CANopenConfiguration co;
+    startingRecords(&hw, &co);
+    bool checked = false;
+    whenDialogShows([&](QDialog &dialog) {
+        auto *kind = dialog.findChild<QComboBox *>("ComboBox_Kind");
+        auto *interface = dialog.findChild<QComboBox *>("ComboBox_Interface");
+        auto *rate = dialog.findChild<QComboBox *>("ComboBox_BitRate");
+        auto *node = dialog.findChild<QSpinBox *>("SpinBox_NodeId");
+        ASSERT_TRUE(kind && interface && rate && node);
+        // It opens on what the records hold.
+        EXPECT_EQ(kind->currentText(), "Virtual CAN bus");
+        EXPECT_EQ(interface->currentText(), "can0");
+        EXPECT_EQ(rate->currentData().toUInt(), 250000u);
+        EXPECT_EQ(node->value(), 127);
+        // The CiA 301 rates, and the node ID range.
+        EXPECT_EQ(rate->count(), 8);
+        EXPECT_EQ(rate->itemData(0).toUInt(), 10000u);
+        EXPECT_EQ(rate->itemData(7).toUInt(), 1000000u);
+        EXPECT_EQ(node->minimum(), 1);
+        EXPECT_EQ(node->maximum(), 127);
+        // Every label's text fits.
+        for (QLabel *label : dialog.findChildren<QLabel *>())
+            EXPECT_GE(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text())) << label->text().toStdString();
+        for (QComboBox *box : {kind, rate})
+            for (int i = 0; i < box->count(); ++i)
+                EXPECT_GE(box->width(), QFontMetrics(box->font()).horizontalAdvance(box->itemText(i)));
+
+        kind->setCurrentIndex(kind->findText("SocketCAN"));
+        interface->setCurrentText("can1");
+        rate->setCurrentIndex(rate->findData(500000));
+        node->setValue(12);
+        checked = true;
+        button(dialog, QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(CANopenConfigurationWindow(&hw, &co), 1);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(hw.InterfaceType, 1u);
+    EXPECT_STREQ(hw.AccessPoint, "can1");
+    EXPECT_EQ(co.Baud, 500000u);
+    EXPECT_EQ(co.InterfaceNodeID, 12u);
+}
+
+TEST(ConfigDialogTest, CancelLeavesTheRecordsAsTheyWere)
+{
+    HardwareConfiguration hw, before;
+    CANopenConfiguration co, coBefore;
+    startingRecords(&hw, &co);
+    before = hw;
+    coBefore = co;
+    whenDialogShows([](QDialog &dialog) {
+        dialog.findChild<QSpinBox *>("SpinBox_NodeId")->setValue(3);
+        dialog.findChild<QComboBox *>("ComboBox_Interface")->setCurrentText("can1");
+        button(dialog, QDialogButtonBox::Cancel)->click();
+    });
+    EXPECT_EQ(CANopenConfigurationWindow(&hw, &co), 0);
+    EXPECT_EQ(std::memcmp(&hw, &before, sizeof hw), 0);
+    EXPECT_EQ(std::memcmp(&co, &coBefore, sizeof co), 0);
+}
+
+TEST(ConfigDialogTest, InvalidRecordsOpenOnTheDefaults)
+{
+    HardwareConfiguration hw;
+    CANopenConfiguration co;
+    std::memset(&hw, 0, sizeof hw);
+    std::memset(&co, 0, sizeof co);
+    hw.InterfaceType = 9;
+    std::memset(hw.AccessPoint, 'z', sizeof hw.AccessPoint); // no zero
+    co.Baud = 3;
+    whenDialogShows([](QDialog &dialog) {
+        EXPECT_EQ(dialog.findChild<QComboBox *>("ComboBox_Kind")->currentText(), "Virtual CAN bus");
+        EXPECT_EQ(dialog.findChild<QComboBox *>("ComboBox_Interface")->currentText(), "can0");
+        EXPECT_EQ(dialog.findChild<QComboBox *>("ComboBox_BitRate")->currentData().toUInt(), 250000u);
+        EXPECT_EQ(dialog.findChild<QSpinBox *>("SpinBox_NodeId")->value(), 127);
+        button(dialog, QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(CANopenConfigurationWindow(&hw, &co), 1);
+    EXPECT_EQ(hw.InterfaceType, 2u);
+    EXPECT_STREQ(hw.AccessPoint, "can0");
+    EXPECT_EQ(co.InterfaceNodeID, 127u);
+}
+
+int main(int argc, char **argv)
+{
+    // No display needed, also when ctest lists the cases.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
