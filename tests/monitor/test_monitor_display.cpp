@@ -36,8 +36,6 @@ TEST_F(MonitorWindow, FreshWindowShowsTheCatalogueAndNoData)
         EXPECT_EQ(Mtu(column, 0), headers[column]);
         EXPECT_EQ(Cell(form->AdvStringGrid_J1939, column, 0), headers[column]);
     }
-    EXPECT_EQ(mtu->ColCount(), 6);
-    EXPECT_EQ(mtu->RowCount(), 255);
 
     const TStringGrid *faults = form->AdvStringGrid_MTU_FaultCodes;
     EXPECT_EQ(Cell(faults, 0, 0), "Fault Code");
@@ -74,25 +72,16 @@ TEST_F(MonitorWindow, FreshWindowShowsTheCatalogueAndNoData)
     EXPECT_EQ(Background(mtu, 2, 1), WindowColour());
 }
 
-TEST_F(MonitorWindow, ReceiptIsDrawnByTheNextTickOnly)
+TEST_F(MonitorWindow, SameValueReceiptStillRedrawsItsTimeAndLargestGap)
 {
     Receive(2, 10000, 1000);
-    EXPECT_EQ(Mtu(2, 2), "Missing Data");
+    EXPECT_EQ(Mtu(2, 2), "Missing Data") << "drawn by the next tick, not by the receipt";
     Tick();
     EXPECT_EQ(Mtu(2, 2), "10000");
     EXPECT_EQ(Mtu(3, 2), "0x00002710");
     EXPECT_EQ(Mtu(4, 2), "1000.00");
-    // The first receipt has nothing before it to measure a gap from.
-    EXPECT_EQ(Mtu(5, 2), "");
+    EXPECT_EQ(Mtu(5, 2), "") << "the first receipt has nothing before it to measure a gap from";
     EXPECT_EQ(form->MtuDataChanged.load(), 0);
-    EXPECT_EQ(Mtu(2, 1), "Missing Data");
-    EXPECT_EQ(Mtu(4, 1), "");
-}
-
-TEST_F(MonitorWindow, SameValueReceiptStillRedrawsItsTimeAndLargestGap)
-{
-    Receive(2, 10000, 1000);
-    Tick();
     Receive(2, 10000, 1250);
     Tick();
     EXPECT_EQ(Mtu(2, 2), "10000");

@@ -235,25 +235,11 @@ TEST_F(MonitorShowing, ShowingTheWindowRunsTheShowHandler)
     form->hide();
 }
 
-TEST_F(MonitorWindow, WindowFrameTimersAndTabs)
+TEST_F(MonitorWindow, PositionIsKeptInItsOwnIniSectionAndTheDisplayRunsFromCreation)
 {
-    EXPECT_EQ(form->windowTitle().toStdString(), "Vehicle Data");
-    EXPECT_EQ(form->size(), QSize(545, 508));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
-    const char *const tabs[] = {"MTU Engine Data", "MTU Fault Codes", "DinBus", "J1939 Data"};
-    ASSERT_EQ(form->PageControl1->count(), 4);
-    for (int tab = 0; tab < 4; ++tab)
-        EXPECT_EQ(form->PageControl1->tabText(tab).toStdString(), tabs[tab]);
-    EXPECT_EQ(form->Timer_Flash->interval(), 500);
+    TForm_MTU created;
+    EXPECT_TRUE(created.Timer1->isActive());
 
-    // A window made as the application makes it has its display timer running.
-    TForm_MTU running;
-    EXPECT_TRUE(running.Timer1->isActive());
-    EXPECT_EQ(running.Timer1->interval(), 100);
-}
-
-TEST_F(MonitorWindow, PositionIsKeptInItsOwnIniSection)
-{
     form->move(123, 45);
     form.reset();
     QSettings ini(QStringLiteral("FORM.INI"), QSettings::IniFormat);

@@ -97,7 +97,7 @@ TEST_F(Grid, BackgroundComesFromTheColourCallback)
     EXPECT_EQ(background(2, 4).value<QBrush>().color(), QColor(Qt::red));
 }
 
-TEST_F(Grid, SizesAsGivenWithResizableColumnsAndRangeSelection)
+TEST_F(Grid, SizesAsGivenForHeadersAndCells)
 {
     grid.SetDefaultColWidth(100);
     grid.SetColWidth(2, 75);
@@ -108,10 +108,6 @@ TEST_F(Grid, SizesAsGivenWithResizableColumnsAndRangeSelection)
     EXPECT_EQ(grid.ColWidth(3), 100);
     EXPECT_EQ(grid.RowHeight(0), 21);
     EXPECT_EQ(grid.RowHeight(9), 21);
-    EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
-    EXPECT_EQ(grid.selectionMode(), QAbstractItemView::ContiguousSelection);
-    EXPECT_TRUE(grid.showGrid());
-    EXPECT_EQ(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
 TEST_F(Grid, HeadersTakeTheGridsFontWhateverTheirSectionCount)
