@@ -78,7 +78,6 @@ std::optional<CanFrame> SdoServer::initiateUpload(uint16_t index, uint8_t sub)
     std::vector<uint8_t> value;
     if (const uint32_t code = objects_.read(index, sub, value))
         return abort(index, sub, code);
-    sink_.note(format("sdo read %s", objectName(index, sub).c_str()));
     if (!value.empty() && value.size() <= 4) {
         CanFrame frame = reply(SCS_INITIATE_UPLOAD, index, sub);
         frame.data[0] |= uint8_t(FLAG_EXPEDITED | FLAG_SIZE | (4 - value.size()) << 2);
