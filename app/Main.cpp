@@ -5,6 +5,7 @@
 #include "Look.h"
 #include "QEL_COPN_Interface.h"
 #include "SpinEdit.h"
+#include "ClassicControls.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -31,21 +32,8 @@ constexpr QPoint DESIGN_POSITION(173, 145);
 constexpr int INTERFACE_TYPE_WITH_FIRST_PICTURE = 1;
 const QString INTERFACE_PICTURE_HINT = QStringLiteral("Right Click for more options");
 
-// A static text sizes itself to its text, like the classic static text.
-void SetStaticText(QLabel *label, const QString &text)
-{
-    label->setText(text);
-    label->adjustSize();
-}
-
-QLabel *NewStaticText(QWidget *parent, const QString &text, int left, int top)
-{
-    auto *label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->move(left, top);
-    SetStaticText(label, text);
-    return label;
-}
+// Values may reach this close to the group box's right edge.
+constexpr int GROUP_BOX_INNER_MARGIN = 4;
 
 // The library's 8-bit texts: up to the first zero byte, but never past the
 // buffer, even when the library left no zero byte in it.
@@ -105,7 +93,7 @@ void TMainForm::CreateComponents()
 
 void TMainForm::CreateInterfaceGroup(QWidget *client)
 {
-    GroupBox8 = new QGroupBox(QStringLiteral("CANopen Interface:"), client);
+    GroupBox8 = new TGroupBox(QStringLiteral("CANopen Interface:"), client);
     GroupBox8->setGeometry(9, 13, 209, 177);
 
     ImageList1 = {::InterfacePicture(0), ::InterfacePicture(1)};
@@ -117,21 +105,25 @@ void TMainForm::CreateInterfaceGroup(QWidget *client)
     Image_Interface->setToolTip(INTERFACE_PICTURE_HINT);
     Image_Interface->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    StaticText25 = NewStaticText(GroupBox8, QStringLiteral("Interface Type:"), 8, 24);
-    StaticText_InterfaceType = NewStaticText(GroupBox8, QString(), 88, 24);
-    StaticText_InterfaceConfigLabel1 = NewStaticText(GroupBox8, QString(), 8, 40);
-    StaticText_InterfaceConfig1 = NewStaticText(GroupBox8, QString(), 88, 40);
-    StaticText_InterfaceConfigLabel2 = NewStaticText(GroupBox8, QString(), 8, 56);
-    StaticText_InterfaceConfig2 = NewStaticText(GroupBox8, QString(), 88, 56);
-    StaticText26 = NewStaticText(GroupBox8, QStringLiteral("Baud Rate:"), 8, 72);
-    StaticText_CANopenBaud = NewStaticText(GroupBox8, QString(), 88, 72);
-    StaticText27 = NewStaticText(GroupBox8, QStringLiteral("Node ID:"), 8, 88);
-    StaticText_NodeID = NewStaticText(GroupBox8, QString(), 88, 88);
+    StaticText25 = new TStaticText(GroupBox8, QStringLiteral("Interface Type:"), 8, 24);
+    StaticText_InterfaceType = new TStaticText(GroupBox8, QString(), 88, 24);
+    StaticText_InterfaceConfigLabel1 = new TStaticText(GroupBox8, QString(), 8, 40);
+    StaticText_InterfaceConfig1 = new TStaticText(GroupBox8, QString(), 88, 40);
+    StaticText_InterfaceConfigLabel2 = new TStaticText(GroupBox8, QString(), 8, 56);
+    StaticText_InterfaceConfig2 = new TStaticText(GroupBox8, QString(), 88, 56);
+    StaticText26 = new TStaticText(GroupBox8, QStringLiteral("Baud Rate:"), 8, 72);
+    StaticText_CANopenBaud = new TStaticText(GroupBox8, QString(), 88, 72);
+    StaticText27 = new TStaticText(GroupBox8, QStringLiteral("Node ID:"), 8, 88);
+    StaticText_NodeID = new TStaticText(GroupBox8, QString(), 88, 88);
+    // A long value (an access point URL, say) stays inside the box.
+    for (TStaticText *value : {StaticText_InterfaceType, StaticText_InterfaceConfig1, StaticText_InterfaceConfig2,
+                               StaticText_CANopenBaud, StaticText_NodeID})
+        value->SetRightLimit(GroupBox8->width() - GROUP_BOX_INNER_MARGIN);
 }
 
 void TMainForm::CreateNetworkControls(QWidget *client)
 {
-    GroupBox_Mode = new QGroupBox(QStringLiteral("Mode:"), client);
+    GroupBox_Mode = new TGroupBox(QStringLiteral("Mode:"), client);
     GroupBox_Mode->setGeometry(228, 7, 196, 35);
     RadioButton_ListenOnly = new QRadioButton(QStringLiteral("Listen Only"), GroupBox_Mode);
     RadioButton_ListenOnly->setGeometry(4, 12, 79, 17);
@@ -156,10 +148,10 @@ void TMainForm::CreateNetworkControls(QWidget *client)
     AdvSpinEdit_NodeID->SetCaption(QStringLiteral("Node ID:"), TSpinEdit::CaptionPosition::Left);
     AdvSpinEdit_NodeID->SetValue(7);
 
-    StaticText1 = new QLabel(QStringLiteral("Node Found:"), client);
-    StaticText1->setGeometry(280, 114, 66, 17);
-    StaticText_NodeFound = new QLabel(QStringLiteral("None"), client);
-    StaticText_NodeFound->setGeometry(349, 113, 30, 17);
+    StaticText1 = new TStaticText(client, QStringLiteral("Node Found:"), 280, 114);
+    StaticText1->resize(66, 17);
+    StaticText_NodeFound = new TStaticText(client, QStringLiteral("None"), 349, 113);
+    StaticText_NodeFound->resize(30, 17);
 
     Button_OpenMonitorWindow = newButton(QStringLiteral("Open Monitor Window"), 265, 139, 117, 25);
     Button_OpenMonitorWindow->setEnabled(false);
@@ -231,13 +223,13 @@ void TMainForm::ShowInterfaceConfiguration()
     const CANopenConfiguration &co = CopnInterface->CANopenConfiguration;
     const QString accessPoint = EightBitText(hw.AccessPoint, sizeof hw.AccessPoint);
     const auto showFirst = [this](const QString &caption, const QString &value) {
-        SetStaticText(StaticText_InterfaceConfigLabel1, caption);
-        SetStaticText(StaticText_InterfaceConfig1, value);
+        StaticText_InterfaceConfigLabel1->SetText(caption);
+        StaticText_InterfaceConfig1->SetText(value);
     };
     const auto showSecond = [this](bool shown, const QString &caption = {}, const QString &value = {}) {
         if (shown) {
-            SetStaticText(StaticText_InterfaceConfigLabel2, caption);
-            SetStaticText(StaticText_InterfaceConfig2, value);
+            StaticText_InterfaceConfigLabel2->SetText(caption);
+            StaticText_InterfaceConfig2->SetText(value);
         }
         StaticText_InterfaceConfigLabel2->setVisible(shown);
         StaticText_InterfaceConfig2->setVisible(shown);
@@ -261,9 +253,9 @@ void TMainForm::ShowInterfaceConfiguration()
     // The buffer starts empty, and what a failed call left in it is not shown.
     char name[QELCOPN_TEXT_SIZE] = {};
     const bool named = CopnInterface->GetInterfaceName(hw.InterfaceType, name) != 0;
-    SetStaticText(StaticText_InterfaceType, named ? EightBitText(name, sizeof name) : QString());
-    SetStaticText(StaticText_CANopenBaud, QString::number(co.Baud / 1000) + QLatin1Char('k'));
-    SetStaticText(StaticText_NodeID, QString::number(co.InterfaceNodeID));
+    StaticText_InterfaceType->SetText(named ? EightBitText(name, sizeof name) : QString());
+    StaticText_CANopenBaud->SetText(QString::number(co.Baud / 1000) + QLatin1Char('k'));
+    StaticText_NodeID->SetText(QString::number(co.InterfaceNodeID));
 }
 
 void TMainForm::UpdateModeControls()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FormSize.h"
+#include "ClassicControls.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -14,7 +15,6 @@
 
 class QAction;
 class QCloseEvent;
-class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -32,27 +32,27 @@ public:
     ~TMainForm() override;
 
     // Components, named as on the form.
-    QGroupBox *GroupBox8 = nullptr;
-    QLabel *StaticText25 = nullptr;
-    QLabel *StaticText_InterfaceType = nullptr;
-    QLabel *StaticText_InterfaceConfigLabel1 = nullptr;
-    QLabel *StaticText_InterfaceConfig1 = nullptr;
-    QLabel *StaticText_InterfaceConfigLabel2 = nullptr;
-    QLabel *StaticText_InterfaceConfig2 = nullptr;
-    QLabel *StaticText26 = nullptr;
-    QLabel *StaticText_CANopenBaud = nullptr;
-    QLabel *StaticText27 = nullptr;
-    QLabel *StaticText_NodeID = nullptr;
+    TGroupBox *GroupBox8 = nullptr;
+    TStaticText *StaticText25 = nullptr;
+    TStaticText *StaticText_InterfaceType = nullptr;
+    TStaticText *StaticText_InterfaceConfigLabel1 = nullptr;
+    TStaticText *StaticText_InterfaceConfig1 = nullptr;
+    TStaticText *StaticText_InterfaceConfigLabel2 = nullptr;
+    TStaticText *StaticText_InterfaceConfig2 = nullptr;
+    TStaticText *StaticText26 = nullptr;
+    TStaticText *StaticText_CANopenBaud = nullptr;
+    TStaticText *StaticText27 = nullptr;
+    TStaticText *StaticText_NodeID = nullptr;
     QLabel *Image_Interface = nullptr;
-    QGroupBox *GroupBox_Mode = nullptr;
+    TGroupBox *GroupBox_Mode = nullptr;
     QRadioButton *RadioButton_ListenOnly = nullptr;
     QRadioButton *RadioButton_Cyclic = nullptr;
     QRadioButton *RadioButton_COS = nullptr;
     QPushButton *Button_NetworkStartAccess = nullptr;
     QPushButton *Button_NetworkBrowse = nullptr;
     TSpinEdit *AdvSpinEdit_NodeID = nullptr;
-    QLabel *StaticText1 = nullptr;
-    QLabel *StaticText_NodeFound = nullptr;
+    TStaticText *StaticText1 = nullptr;
+    TStaticText *StaticText_NodeFound = nullptr;
     QPushButton *Button_OpenMonitorWindow = nullptr;
     QPushButton *Button_NetworkStopAccess = nullptr;
     QStatusBar *StatusLine = nullptr;

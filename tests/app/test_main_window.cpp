@@ -138,6 +138,15 @@ TEST_F(MainWindow, LibraryTextsAreReadNoFurtherThanTheirBuffers)
     Open(hw, CANopen(127, 250000));
     EXPECT_EQ(form->StaticText_InterfaceConfig1->text(), QString(256, QLatin1Char('A')));
     EXPECT_EQ(form->StaticText_InterfaceType->text(), QString(256, QLatin1Char('N')));
+    // Too long for the box: shown shortened, whole in the tooltip, inside the box.
+    EXPECT_TRUE(form->StaticText_InterfaceConfig1->Shortened());
+    EXPECT_EQ(form->StaticText_InterfaceConfig1->toolTip(), QString(256, QLatin1Char('A')));
+    EXPECT_LE(form->StaticText_InterfaceConfig1->geometry().right(), form->GroupBox8->width() - 4);
+
+    // A value that fits again is shown whole, without a tooltip.
+    Reconfigure(Hardware(5, "can0"));
+    EXPECT_FALSE(form->StaticText_InterfaceConfig1->Shortened());
+    EXPECT_TRUE(form->StaticText_InterfaceConfig1->toolTip().isEmpty());
 }
 
 TEST_F(MainWindow, InterfaceTypeIsEmptyWhenTheNameCannotBeHad)
@@ -375,6 +384,34 @@ TEST_F(MainWindow, AboutShowsTheDialogEveryTimeAndForgetsItAfterwards)
     EXPECT_TRUE(aboutShown) << "a new dialog, made while AboutBox was null";
     EXPECT_EQ(version, QStringLiteral("1.06"));
     EXPECT_EQ(AboutBox, nullptr);
+}
+
+TEST(AboutDialog, LayoutTextsAndOk)
+{
+    TAboutBox about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
+    EXPECT_EQ(about.size(), QSize(226, 221));
+    EXPECT_EQ(about.minimumSize(), about.maximumSize());
+    EXPECT_EQ(about.Panel1->geometry(), QRect(8, 8, 209, 169));
+    EXPECT_EQ(about.ProgramIcon->geometry(), QRect(24, 8, 161, 49));
+    EXPECT_EQ(about.ProgramIcon->pixmap().size(), QSize(160, 47));
+    const std::tuple<QLabel *, const char *, QPoint> labels[] = {
+        {about.ProductName, "Product Name", {72, 64}}, {about.Label3, "Tarnwick", {69, 82}},
+        {about.Version, "Version", {72, 104}},         {about.Label2, "1.06", {112, 104}},
+        {about.Copyright, "Copyright", {56, 128}},     {about.Label1, "QEL,LLC.", {112, 128}},
+    };
+    for (const auto &[label, text, at] : labels) {
+        EXPECT_EQ(label->text(), QString::fromLatin1(text));
+        EXPECT_EQ(label->pos(), at) << text;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << text;
+        EXPECT_LT(label->geometry().right(), about.Panel1->width() - 2) << text;
+    }
+    EXPECT_LT(about.Copyright->geometry().right(), about.Label1->x()) << "the notice's caption clears its text";
+    EXPECT_EQ(about.OKButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(about.OKButton->geometry(), QRect(79, 188, 75, 25));
+    EXPECT_TRUE(about.OKButton->isDefault());
+    WhenModalShows([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(about.exec(), QDialog::Accepted) << "Return presses the default button";
 }
 
 TEST_F(MainWindow, PositionRoundTripsThroughFormIniAndComesBackOntoTheDesktop)
