@@ -19,8 +19,14 @@ void TFormSize::Restore()
 {
     QSettings ini(iniPath_, QSettings::IniFormat);
     const QPoint current = form_->pos();
-    const int left = ini.value(section_ + QStringLiteral("/Left"), current.x()).toInt();
-    const int top = ini.value(section_ + QStringLiteral("/Top"), current.y()).toInt();
+    // A key that is missing or not a number keeps the current value.
+    const auto read = [&](const QString &key, int current) {
+        bool ok = false;
+        const int value = ini.value(section_ + key).toInt(&ok);
+        return ok ? value : current;
+    };
+    const int left = read(QStringLiteral("/Left"), current.x());
+    const int top = read(QStringLiteral("/Top"), current.y());
     QRect desktop;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         desktop = screen->virtualGeometry();

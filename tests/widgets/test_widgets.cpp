@@ -153,6 +153,21 @@ TEST_F(FormSize, WithoutAFileTheCurrentPositionStays)
     EXPECT_EQ(form.pos(), QPoint(173, 145));
 }
 
+TEST_F(FormSize, ValueThatIsNotANumberKeepsTheCurrentPosition)
+{
+    {
+        QSettings ini(QStringLiteral("FORM.INI"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("MainForm/Left"), QStringLiteral("abc"));
+        ini.setValue(QStringLiteral("MainForm/Top"), 12);
+    }
+    QWidget form;
+    form.resize(200, 100);
+    form.move(173, 145);
+    TFormSize keeper(&form, QStringLiteral("MainForm"));
+    keeper.Restore();
+    EXPECT_EQ(form.pos(), QPoint(173, 12));
+}
+
 TEST_F(FormSize, RestoredWindowIsMovedBackOntoTheDesktop)
 {
     const QRect desktop = Desktop();
