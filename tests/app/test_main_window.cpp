@@ -260,7 +260,7 @@ TEST_F(MainWindow, ModeSwitchingShowsTheRightControlsAndKeepsTheNodeId)
     EXPECT_EQ(form->GatewayProductCode, 0);
 }
 
-TEST_F(MainWindow, LayoutCaptionsMenusAndInitialStates)
+TEST_F(MainWindow, CaptionsMenusAndInitialStates)
 {
     Open();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("QEL,LLC. Tarnwick"));
@@ -271,31 +271,25 @@ TEST_F(MainWindow, LayoutCaptionsMenusAndInitialStates)
     EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
 
     EXPECT_EQ(form->GroupBox8->title(), QStringLiteral("CANopen Interface:"));
-    EXPECT_EQ(form->GroupBox8->geometry(), QRect(9, 13, 209, 177));
-    EXPECT_EQ(form->Image_Interface->geometry(), QRect(160, 24, 33, 33));
     EXPECT_EQ(form->StaticText25->text(), QStringLiteral("Interface Type:"));
     EXPECT_EQ(form->StaticText26->text(), QStringLiteral("Baud Rate:"));
     EXPECT_EQ(form->StaticText27->text(), QStringLiteral("Node ID:"));
-    EXPECT_EQ(form->StaticText_NodeID->pos(), QPoint(88, 88));
     EXPECT_EQ(form->GroupBox_Mode->title(), QStringLiteral("Mode:"));
-    EXPECT_EQ(form->GroupBox_Mode->geometry(), QRect(228, 7, 196, 35));
     EXPECT_TRUE(form->GroupBox_Mode->isEnabled());
     EXPECT_EQ(form->RadioButton_ListenOnly->text(), QStringLiteral("Listen Only"));
     EXPECT_EQ(form->RadioButton_Cyclic->text(), QStringLiteral("Cyclic"));
     EXPECT_EQ(form->RadioButton_COS->text(), QStringLiteral("COS"));
-    EXPECT_EQ(form->AdvSpinEdit_NodeID->geometry(), QRect(310, 87, 71, 22));
     EXPECT_EQ(form->AdvSpinEdit_NodeID->Caption()->text(), QStringLiteral("Node ID:"));
     EXPECT_EQ(form->StaticText1->text(), QStringLiteral("Node Found:"));
 
-    const std::tuple<QPushButton *, const char *, QRect, bool> buttons[] = {
-        {form->Button_NetworkStartAccess, "Start Network Access", {264, 51, 119, 25}, true},
-        {form->Button_NetworkBrowse, "Network Browse", {264, 86, 118, 25}, false},
-        {form->Button_OpenMonitorWindow, "Open Monitor Window", {265, 139, 117, 25}, false},
-        {form->Button_NetworkStopAccess, "Stop Network Access", {265, 175, 118, 25}, false},
+    const std::tuple<QPushButton *, const char *, bool> buttons[] = {
+        {form->Button_NetworkStartAccess, "Start Network Access", true},
+        {form->Button_NetworkBrowse, "Network Browse", false},
+        {form->Button_OpenMonitorWindow, "Open Monitor Window", false},
+        {form->Button_NetworkStopAccess, "Stop Network Access", false},
     };
-    for (const auto &[button, text, geometry, enabled] : buttons) {
+    for (const auto &[button, text, enabled] : buttons) {
         EXPECT_EQ(button->text(), QString::fromLatin1(text));
-        EXPECT_EQ(button->geometry(), geometry) << text;
         EXPECT_EQ(button->isEnabled(), enabled) << text;
     }
 
@@ -386,29 +380,24 @@ TEST_F(MainWindow, AboutShowsTheDialogEveryTimeAndForgetsItAfterwards)
     EXPECT_EQ(AboutBox, nullptr);
 }
 
-TEST(AboutDialog, LayoutTextsAndOk)
+TEST(AboutDialog, TextsFitAndOkIsTheDefault)
 {
     TAboutBox about;
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(about.size(), QSize(226, 221));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    EXPECT_EQ(about.Panel1->geometry(), QRect(8, 8, 209, 169));
-    EXPECT_EQ(about.ProgramIcon->geometry(), QRect(24, 8, 161, 49));
     EXPECT_EQ(about.ProgramIcon->pixmap().size(), QSize(160, 47));
-    const std::tuple<QLabel *, const char *, QPoint> labels[] = {
-        {about.ProductName, "Product Name", {72, 64}}, {about.Label3, "Tarnwick", {69, 82}},
-        {about.Version, "Version", {72, 104}},         {about.Label2, "1.06", {112, 104}},
-        {about.Copyright, "Copyright", {56, 128}},     {about.Label1, "QEL,LLC.", {112, 128}},
+    const std::pair<QLabel *, const char *> labels[] = {
+        {about.ProductName, "Product Name"}, {about.Label3, "Tarnwick"}, {about.Version, "Version"},
+        {about.Label2, "1.06"},              {about.Copyright, "Copyright"}, {about.Label1, "QEL,LLC."},
     };
-    for (const auto &[label, text, at] : labels) {
+    for (const auto &[label, text] : labels) {
         EXPECT_EQ(label->text(), QString::fromLatin1(text));
-        EXPECT_EQ(label->pos(), at) << text;
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << text;
         EXPECT_LT(label->geometry().right(), about.Panel1->width() - 2) << text;
     }
     EXPECT_LT(about.Copyright->geometry().right(), about.Label1->x()) << "the notice's caption clears its text";
     EXPECT_EQ(about.OKButton->text(), QStringLiteral("OK"));
-    EXPECT_EQ(about.OKButton->geometry(), QRect(79, 188, 75, 25));
     EXPECT_TRUE(about.OKButton->isDefault());
     WhenModalShows([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Return); });
     EXPECT_EQ(about.exec(), QDialog::Accepted) << "Return presses the default button";
