@@ -101,7 +101,8 @@ private:
     std::array<std::shared_ptr<SdoJob>, 128> sdoJobs_; // I/O thread
 
     std::atomic<bool> online_{false};
-    std::atomic<uint32_t> bitrate_{250000};
+    // 0 until SetBaud: the port opens at the rate the interface has.
+    std::atomic<uint32_t> bitrate_{0};
     std::atomic<uint8_t> ownNodeId_{127};
     std::atomic<uint16_t> sdoTimeoutMs_{1000};
     std::array<std::atomic<bool>, 128> nodesAdded_{};

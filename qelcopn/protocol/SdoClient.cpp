@@ -131,7 +131,8 @@ SdoClient::Step SdoClient::onUploadSegment(const CanFrame &frame)
     const size_t length = 7 - ((flags >> 1) & 7);
     if (length > capacity_ - received_)
         return abort(sdo::ABORT_OUT_OF_MEMORY);
-    std::memcpy(buffer_ + received_, frame.data + 1, length);
+    if (length > 0) // buffer_ may be null when the capacity is 0
+        std::memcpy(buffer_ + received_, frame.data + 1, length);
     received_ += length;
     if (flags & sdo::FLAG_LAST) {
         // The last segment came; a size announced before must have been met.

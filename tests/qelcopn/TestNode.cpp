@@ -104,7 +104,8 @@ void TestNode::uploadSegment(const CanFrame &f, const Send &send)
 {
     const size_t n = std::min<size_t>(7, uploading_.size() - offset_);
     CanFrame r = reply({});
-    std::memcpy(r.data + 1, uploading_.data() + offset_, n);
+    if (n > 0)
+        std::memcpy(r.data + 1, uploading_.data() + offset_, n);
     offset_ += n;
     r.data[0] = uint8_t((f.data[0] & sdo::FLAG_TOGGLE) | (7 - n) << 1
                         | (offset_ == uploading_.size() ? sdo::FLAG_LAST : 0));
