@@ -385,7 +385,7 @@ int32_t GetInterfaceName(uint32_t interfaceType, char name[QELCOPN_TEXT_SIZE])
     Exchange ex(__func__, {interfaceType, address(name)});
     auto it = ex.script().names.find(interfaceType);
     const bool known = it != ex.script().names.end();
-    if (known && name != nullptr)
+    if (known && name != nullptr && !it->second.empty())
         std::memcpy(name, it->second.data(), std::min<size_t>(it->second.size(), QELCOPN_TEXT_SIZE));
     return ex.result(known ? 1 : 0);
 }
@@ -476,7 +476,9 @@ int32_t SDO_Upload(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32
     int32_t result = 0;
     const ObjectScript *object = ex.object(node, index, sub, result);
     if (object != nullptr && length != nullptr && buffer != nullptr) {
-        std::memcpy(buffer, object->data.data(), std::min<size_t>(object->data.size(), capacity));
+        const size_t n = std::min<size_t>(object->data.size(), capacity);
+        if (n > 0)
+            std::memcpy(buffer, object->data.data(), n);
         *length = object->reportedLength.value_or(uint32_t(object->data.size()));
     }
     return result;
@@ -503,7 +505,7 @@ int32_t COP_PDO_Read_Data_wTime(uint32_t h, uint8_t node, uint8_t kind, uint16_t
         const size_t n = std::min<size_t>(pdo.data.size(), 255);
         if (length != nullptr)
             *length = uint8_t(n);
-        if (data != nullptr)
+        if (data != nullptr && n > 0)
             std::memcpy(data, pdo.data.data(), n);
         if (time1 != nullptr)
             *time1 = pdo.time1;
