@@ -5,11 +5,9 @@
 #include "Look.h"
 #include "QEL_COPN_Interface.h"
 #include "SpinEdit.h"
-#include "ClassicControls.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -55,8 +53,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), FormSize1(this, QSt
         ShowMessageBox(QStringLiteral("Cannot Load Driver"), QStringLiteral("ERROR"));
     CopnInterface->ReadConfiguration(REGISTRY_PATH);
     // Chosen once: a later change of the configuration keeps the picture.
-    ShowInterfacePicture(CopnInterface->HardwareConfiguration.InterfaceType == INTERFACE_TYPE_WITH_FIRST_PICTURE ? 0
-                                                                                                                 : 1);
+    const bool firstPicture = CopnInterface->HardwareConfiguration.InterfaceType == INTERFACE_TYPE_WITH_FIRST_PICTURE;
+    ShowInterfacePicture(firstPicture ? 0 : 1);
     ShowInterfaceConfiguration();
 }
 
