@@ -53,6 +53,26 @@ protected:
         hw = hardwareFor(url);
         ASSERT_NE(OpenInterface(&h, &hw), 0);
         ASSERT_NE(h, 0u);
+        ASSERT_TRUE(serverKnowsTheLibrary());
+    }
+
+    // The bus server forwards to the library only once it has read the
+    // library's registration, which may come after the peer's next frames.
+    // A heartbeat of node 127 (no test uses it) sent until the library has
+    // heard one shows that it has.
+    bool serverKnowsTheLibrary()
+    {
+        CanFrame beat;
+        beat.id = 0x700 + 127;
+        beat.length = 1;
+        beat.data[0] = 0x7F;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            peer->send(beat);
+            uint8_t state = 0;
+            if (eventually([&] { return GetNodeState(h, 127, &state) && state == 0x7F; }, 20))
+                return true;
+        }
+        return false;
     }
 
     void TearDown() override

@@ -128,8 +128,9 @@ TEST(SdoUploadTest, SizesFromEmptyToOneByteTooMany)
             if (size <= 256) {
                 EXPECT_EQ(end.status, Status::Done);
                 EXPECT_EQ(client.length(), size);
-                if (size > 0)
+                if (size > 0) {
                     EXPECT_EQ(std::memcmp(buffer.bytes, server.object.data(), size), 0);
+                }
                 // Segment requests alternate the toggle bit.
                 for (size_t i = 1; i < server.requests.size(); ++i)
                     EXPECT_EQ(server.requests[i].data[0], (i % 2) ? 0x60 : 0x70);
