@@ -81,6 +81,13 @@ public:
     // Takes the adapter offline and releases CopnInterface.
     void FormClose();
 
+    // Network access: each returns nonzero on success and has shown its
+    // message on failure.
+    int32_t OpenNetworkInterface();
+    int32_t GoOnline();
+    int32_t GoOffline();
+    int32_t CloseNetworkInterface();
+
     // Monitoring: the receive threads and the gateway's transmission setting.
     void StartMonitor();
     void StopMonitor();

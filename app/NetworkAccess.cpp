@@ -1,11 +1,125 @@
-// Start and Stop Network Access: opening the adapter and taking it online,
-// and the way back. (Still to come: the buttons do nothing yet.)
+// Start and Stop Network Access: opening the adapter and taking it online
+// with the stored node ID and bit rate, and the way back.
+#include "Dialogs.h"
 #include "Main.h"
+#include "QEL_COPN_Interface.h"
+#include "SpinEdit.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+// The library's last-error code for an interface that exists but is not
+// usable as it stands.
+constexpr uint32_t LAST_ERROR_WRONG_MODE = 0x20000000;
+// Nodes registered with the library at start; 100 to 127 are not.
+constexpr int LAST_NODE_ADDED = 99;
+// Lets the reset reach the gateway before the adapter goes offline.
+constexpr uint32_t RESET_BEFORE_OFFLINE_MS = 100;
+
+// One library call under the hourglass; false shows the message.
+bool CallShowingFailure(const std::function<int32_t()> &call, const char *text, const char *caption)
+{
+    int32_t result = 0;
+    {
+        THourglassCursor hourglass;
+        result = call();
+    }
+    if (result == 0)
+        ShowMessageBox(QString::fromLatin1(text), QString::fromLatin1(caption));
+    return result != 0;
+}
+
+} // namespace
 
 void TMainForm::Button_NetworkStartAccessClick()
 {
+    int32_t started = 0;
+    {
+        THourglassCursor hourglass;
+        started = OpenNetworkInterface();
+        if (started != 0)
+            started = GoOnline();
+    }
+    if (started == 0)
+        return;
+    Button_NetworkStopAccess->setEnabled(true);
+    Button_NetworkStartAccess->setEnabled(false);
+    Button_NetworkBrowse->setEnabled(true);
+    MenuItem_NetworkConfiguration->setEnabled(false);
+    GroupBox_Mode->setEnabled(false);
+    if (RadioButton_ListenOnly->isChecked()) {
+        GatewayNodeId = uint8_t(AdvSpinEdit_NodeID->Value());
+        Button_OpenMonitorWindow->setEnabled(true);
+    }
+}
+
+int32_t TMainForm::OpenNetworkInterface()
+{
+    if (CopnInterface == nullptr)
+        return 0;
+    if (CopnInterface->OpenInterface() != 0) {
+        VersionInformation1->setEnabled(true);
+        return 1;
+    }
+    const uint32_t lastError = GetLastError();
+    if (lastError == LAST_ERROR_WRONG_MODE)
+        ShowMessageBox(QStringLiteral("Interface is not in correct mode!"), QStringLiteral("Error"));
+    else
+        ShowMessageBox(QStringLiteral("Cannot Open Interface"), QStringLiteral("Error"));
+    return 0;
+}
+
+int32_t TMainForm::GoOnline()
+{
+    if (!CallShowingFailure([] { return CopnInterface->SetNodeID(); }, "Cannot Set Node ID", "ERROR"))
+        return 0;
+    if (!CallShowingFailure([] { return CopnInterface->SetBaud(); }, "Cannot Set Baud", "ERROR"))
+        return 0;
+    if (!CallShowingFailure([] { return CopnInterface->SetOnline(1); }, "Cannot Go Online", "ERROR"))
+        return 0;
+    for (int node = 1; node <= LAST_NODE_ADDED; ++node)
+        CopnInterface->AddNode(uint8_t(node));
+    return 1;
 }
 
 void TMainForm::Button_NetworkStopAccessClick()
 {
+    StopMonitor();
+    if (CopnInterface != nullptr)
+        CopnInterface->NMT_ResetCommunication(GatewayNodeId);
+    Sleep(RESET_BEFORE_OFFLINE_MS);
+    if (GoOffline() == 0)
+        return;
+    if (CloseNetworkInterface() == 0)
+        return;
+    Button_NetworkStartAccess->setEnabled(true);
+    Button_NetworkStopAccess->setEnabled(false);
+    Button_NetworkBrowse->setEnabled(false);
+    Button_OpenMonitorWindow->setEnabled(false);
+    MenuItem_NetworkConfiguration->setEnabled(true);
+    GroupBox_Mode->setEnabled(true);
+}
+
+int32_t TMainForm::GoOffline()
+{
+    if (CopnInterface == nullptr)
+        return 1;
+    if (CopnInterface->SetOnline(0) == 0) {
+        ShowMessageBox(QStringLiteral("Cannot Go Offline"), QStringLiteral("Error"));
+        return 0;
+    }
+    return 1;
+}
+
+int32_t TMainForm::CloseNetworkInterface()
+{
+    if (CopnInterface == nullptr)
+        return 0;
+    CopnInterface->CloseInterface();
+    VersionInformation1->setEnabled(false);
+    return 1;
 }
