@@ -279,3 +279,20 @@ TEST(GatewayProgram, CommandLineAndEndings)
 }
 
 } // namespace
+
+namespace {
+
+TEST(GatewayProgram, SurvivesTheLossOfTheBusAndReconnects)
+{
+    const std::string url = privateBusUrl(freeLocalPort()).toStdString();
+    SimulatorProcess host({"--interface", url, "--node", "5"});
+    ASSERT_NE(host.waitLine("ready"), "");
+    SimulatorProcess guest({"--interface", url, "--node", "8"});
+    ASSERT_NE(guest.waitLine("ready"), "");
+    EXPECT_EQ(host.stop(SIGTERM), 0); // the bus's server goes with it
+    EXPECT_NE(guest.waitLine("bus lost"), "");
+    EXPECT_NE(guest.waitLine("bus reconnected"), ""); // now hosting a bus of its own
+    EXPECT_EQ(guest.stop(SIGTERM), 0);
+}
+
+} // namespace
