@@ -4,9 +4,7 @@
 #include "Form_AboutBox.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
-#if TARNWICK_WITH_MONITOR
 #include "TForm_MTU.h"
-#endif
 
 #include <QApplication>
 
@@ -16,9 +14,7 @@ void CreateForms()
 {
     MainForm = new TMainForm;
     QObject::connect(MainForm, &TMainForm::Closed, qApp, &QCoreApplication::quit);
-#if TARNWICK_WITH_MONITOR
     Form_MTU = new TForm_MTU;
-#endif
     AboutBox = new TAboutBox;
 }
 
@@ -34,10 +30,8 @@ void ReleaseForms()
         delete CopnInterface;
         CopnInterface = nullptr;
     }
-#if TARNWICK_WITH_MONITOR
     delete Form_MTU;
     Form_MTU = nullptr;
-#endif
     delete MainForm;
     MainForm = nullptr;
 }

@@ -7,9 +7,7 @@
 #include "QelDouble.h"
 #include "QtTestSupport.h"
 #include "StartUp.h"
-#if TARNWICK_WITH_MONITOR
 #include "TForm_MTU.h"
-#endif
 
 #include <QApplication>
 #include <QSettings>
@@ -33,9 +31,7 @@ protected:
         EXPECT_EQ(MainForm, nullptr);
         EXPECT_EQ(AboutBox, nullptr);
         EXPECT_EQ(CopnInterface, nullptr);
-#if TARNWICK_WITH_MONITOR
         EXPECT_EQ(Form_MTU, nullptr);
-#endif
     }
     ScopedWorkingDirectory directory;
     BoxRecorder boxes;
@@ -50,10 +46,8 @@ TEST_F(StartUpTest, CreatesTheWindowsRunsTheLoopAndReleasesEverything)
         EXPECT_NE(MainForm, nullptr);
         EXPECT_NE(AboutBox, nullptr);
         EXPECT_NE(CopnInterface, nullptr);
-#if TARNWICK_WITH_MONITOR
         EXPECT_NE(Form_MTU, nullptr);
         EXPECT_FALSE(Form_MTU->isVisible());
-#endif
         EXPECT_TRUE(MainForm->isVisible());
         EXPECT_FALSE(AboutBox->isVisible());
         MainForm->move(30, 40);
