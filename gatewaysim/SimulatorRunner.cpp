@@ -110,10 +110,8 @@ void SimulatorRunner::note(const std::string &line)
 
 void SimulatorRunner::onFrame(const CanFrame &frame)
 {
-    if (!gateway_)
-        return;
-    gateway_->receive(frame, nowUs());
-    scheduleNextPoll();
+    if (gateway_ && gateway_->receive(frame, nowUs()))
+        scheduleNextPoll();
 }
 
 void SimulatorRunner::onPollTimer()

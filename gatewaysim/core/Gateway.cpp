@@ -58,18 +58,22 @@ void Gateway::bootUp(int64_t nowUs)
     setHeartbeat(objects_.comm().heartbeatMs, nowUs);
 }
 
-void Gateway::receive(const CanFrame &frame, int64_t nowUs)
+bool Gateway::receive(const CanFrame &frame, int64_t nowUs)
 {
+    // Most of a busy bus is other nodes' traffic: pass it by cheaply.
+    const bool nmt = frame.id == cia301::COB_NMT;
+    const bool sdo = frame.id == cia301::COB_SDO_RX + config_.node && nmt_.answersSdo();
+    if (!nmt && !sdo)
+        return false;
     updateScenario(nowUs);
-    if (frame.id == cia301::COB_NMT) {
+    if (nmt) {
         handleNmt(frame, nowUs);
-        return;
+        return true;
     }
-    if (frame.id != cia301::COB_SDO_RX + config_.node || !nmt_.answersSdo())
-        return;
     if (const auto reply = sdo_.handle(frame))
         sink_.send(*reply);
     applyWrittenParameters(nowUs);
+    return true;
 }
 
 void Gateway::handleNmt(const CanFrame &frame, int64_t nowUs)

@@ -35,7 +35,8 @@ public:
 
     // Power-on: the boot-up message; the node is pre-operational.
     void powerOn(int64_t nowUs);
-    void receive(const CanFrame &frame, int64_t nowUs);
+    // A frame from the bus; false when it was not for this node.
+    bool receive(const CanFrame &frame, int64_t nowUs);
     // Sends what is due at nowUs.
     void poll(int64_t nowUs);
     // When poll() has something to do next (Scenario::NEVER: nothing).
