@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the project on the plain build and writes their
+# figures into docs/performance.md, each beside its reference.
+#   scripts/bench.sh            regenerate docs/performance.md
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh plain >/dev/null
+out=docs/performance.md
+tmp="$(mktemp)"
+trap 'rm -f "$tmp" "$tmp.run"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+# name | what it measures | reference to read it against
+benches=(
+  "bench_monitor|decoding one gateway message; one display pass with every row changed and with 16 rows changed|the display refresh runs every 100 ms: a pass must take a small part of that; a full 1 Mbit/s bus carries at most about 9,000 PDOs/s, so decoding must stay far below 110 µs per message"
+  "bench_qelcopn|SDO round trips on the virtual bus; PDO receive throughput with zero loss; library CPU per 1,000 received frames|a real 1 Mbit/s CAN bus carries at most about 9,000 eight-byte frames/s; an SDO round trip on a real bus takes about 0.25 ms at 1 Mbit/s"
+  "bench_gatewaysim|frames per second each simulator scenario puts on the bus|the bus capacity at 250 kbit/s (about 2,200 frames/s) and 1 Mbit/s (about 9,000 frames/s)"
+  "bench_e2e|browse time; receipt-to-grid latency; application CPU at 9,000 PDOs/s against Qt's canbusutil on the same stream|the 100 ms refresh (latency), the bus's physical limit, and canbusutil listening to the same stream"
+)
+
+{
+  echo "# Performance"
+  echo
+  echo "Every benchmark of the project, how to run it, and the figures measured on"
+  echo "the machine that last ran \`scripts/bench.sh\` ($(nproc) cores, $(date -u +%Y-%m-%d))."
+  echo "Regenerate this page with \`scripts/bench.sh\`. Tests never time anything;"
+  echo "these programs do."
+  for entry in "${benches[@]}"; do
+    IFS='|' read -r name what reference <<<"$entry"
+    binary=$(find build -name "$name" -type f -executable 2>/dev/null | head -n 1)
+    echo
+    echo "## $name"
+    echo
+    echo "What: $what."
+    echo
+    echo "Reference: $reference."
+    echo
+    if [ -z "$binary" ]; then
+      echo "Not built on this machine."
+      continue
+    fi
+    echo "Run: \`$binary\`"
+    echo
+    echo '```'
+    status=0
+    timeout 600 "$binary" >"$tmp.run" 2>&1 || status=$?
+    grep -v '^qt\.' "$tmp.run" || true
+    [ "$status" -eq 0 ] || echo "(the benchmark ended with status $status)"
+    echo '```'
+  done
+} >"$tmp"
+mv "$tmp" "$out"
+rm -f "$tmp.run"
+trap - EXIT
+echo "wrote $out"
