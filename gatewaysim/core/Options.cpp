@@ -4,6 +4,7 @@
 #include "GatewayMessages.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace gatewaysim {
