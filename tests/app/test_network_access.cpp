@@ -1,0 +1,215 @@
+// Start and Stop Network Access against the recording double: what is
+// asked of the library and in which order, every failure's message, and the
+// controls each outcome leaves.
+#include "test_network_support.h"
+
+#include "SpinEdit.h"
+
+#include <cerrno>
+
+namespace {
+
+using namespace network_test;
+using qeldouble::Call;
+
+std::vector<Call> StartCalls(uint8_t ownNodeId, uint32_t baud)
+{
+    std::vector<Call> calls = {{"OpenInterface", {}, {}},
+                               {"SetNodeID", {HANDLE, ownNodeId}, {}},
+                               {"SetBaud", {HANDLE, baud}, {}},
+                               {"SetOnline", {HANDLE, 1}, {}}};
+    for (uint64_t node = 1; node <= 99; ++node)
+        calls.push_back({"AddNode", {HANDLE, node}, {}});
+    return calls;
+}
+
+void ExpectCalls(const std::vector<Call> &actual, const std::vector<Call> &expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (size_t i = 0; i < actual.size(); ++i) {
+        EXPECT_EQ(actual[i].name, expected[i].name) << "call " << i;
+        // OpenInterface's arguments are addresses; the rest are values.
+        if (expected[i].name != "OpenInterface") {
+            EXPECT_EQ(actual[i].args, expected[i].args) << "call " << i << " " << actual[i].name;
+        }
+    }
+}
+
+using NetworkAccess = NetworkWindow;
+
+TEST_F(NetworkAccess, StartOpensGoesOnlineAndAddsNodesOneTo99)
+{
+    form->AdvSpinEdit_NodeID->SetText(QStringLiteral("12"));
+    StartAccess();
+
+    // InterfaceNodeID 0x105 reaches the library as its low byte.
+    ExpectCalls(qeldouble::Calls(), StartCalls(5, 250000));
+    const auto open = qeldouble::CallsTo("OpenInterface").at(0);
+    EXPECT_EQ(open.args.at(0), uint64_t(reinterpret_cast<uintptr_t>(&CopnInterface->InterfaceHandle)));
+    EXPECT_EQ(CopnInterface->InterfaceHandle, HANDLE);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
+
+    // Listen Only: the spin edit names the gateway and the monitor can open.
+    EXPECT_EQ(Shown(), (Controls{false, true, true, true, false, false, true}));
+    EXPECT_EQ(form->GatewayNodeId, 12);
+    EXPECT_TRUE(form->Button_NetworkBrowse->isHidden());
+}
+
+TEST_F(NetworkAccess, StartInCyclicOrCosModeLeavesTheMonitorButtonToTheBrowse)
+{
+    for (QRadioButton *mode : {form->RadioButton_Cyclic, form->RadioButton_COS}) {
+        SCOPED_TRACE(mode->text().toStdString());
+        mode->click();
+        form->GatewayNodeId = 33; // as an earlier browse left it
+        StartAccess();
+        EXPECT_EQ(Shown(), (Controls{false, true, true, false, false, false, true}));
+        EXPECT_EQ(form->GatewayNodeId, 33);
+        EXPECT_FALSE(form->Button_NetworkBrowse->isHidden());
+        StopAccess();
+        EXPECT_EQ(Shown(), AT_START_UP);
+    }
+}
+
+TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
+{
+    const std::pair<uint32_t, const char *> cases[] = {
+        {0x20000000, "Interface is not in correct mode!"},
+        {ENODEV, "Cannot Open Interface"},
+        {0x20000001, "Cannot Open Interface"},
+        {0, "Cannot Open Interface"},
+    };
+    qeldouble::SetResult("OpenInterface", 0);
+    for (const auto &[lastError, text] : cases) {
+        SCOPED_TRACE(text);
+        boxes.boxes.clear();
+        qeldouble::ClearCalls();
+        qeldouble::SetLastErrorOnReturn("OpenInterface", lastError);
+        StartAccess();
+        EXPECT_EQ(qeldouble::CallNames(), std::vector<std::string>{"OpenInterface"});
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, QString::fromLatin1(text));
+        EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Error"));
+        EXPECT_EQ(boxes.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        EXPECT_EQ(Shown(), AT_START_UP);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+}
+
+TEST_F(NetworkAccess, FailureOnTheWayOnlineStopsThereAndLeavesTheInterfaceOpen)
+{
+    const std::tuple<const char *, const char *, size_t> cases[] = {
+        {"SetNodeID", "Cannot Set Node ID", 2},
+        {"SetBaud", "Cannot Set Baud", 3},
+        {"SetOnline", "Cannot Go Online", 4},
+    };
+    const std::vector<Call> fullStart = StartCalls(5, 250000);
+    for (const auto &[failing, text, callsMade] : cases) {
+        SCOPED_TRACE(failing);
+        boxes.boxes.clear();
+        qeldouble::ClearCalls();
+        qeldouble::QueueResults(failing, {0});
+        StartAccess();
+        ExpectCalls(qeldouble::Calls(), std::vector<Call>(fullStart.begin(), fullStart.begin() + long(callsMade)));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, QString::fromLatin1(text));
+        EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("ERROR"));
+        EXPECT_EQ(boxes.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // Open, not online: the buttons look closed, Version Information is on.
+        Controls openNotOnline = AT_START_UP;
+        openNotOnline.versionInformation = true;
+        EXPECT_EQ(Shown(), openNotOnline);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    // The next Start opens again, without closing first, and succeeds.
+    qeldouble::ClearCalls();
+    StartAccess();
+    ExpectCalls(qeldouble::Calls(), fullStart);
+    EXPECT_EQ(qeldouble::CallCount("CloseInterface"), 0u);
+    EXPECT_EQ(Shown(), (Controls{false, true, true, true, false, false, true}));
+}
+
+TEST_F(NetworkAccess, StopEndsTheThreadsResetsTheGatewayWaitsThenGoesOfflineAndCloses)
+{
+    form->AdvSpinEdit_NodeID->SetText(QStringLiteral("12"));
+    StartAccess();
+    ASSERT_TRUE(OpenAndCloseMonitor());
+    ASSERT_NE(PdoDataThread, nullptr);
+    ASSERT_TRUE(qeldouble::WaitForCalls("CheckEmergency", 1));
+    qeldouble::ClearCalls();
+
+    StopAccess();
+    EXPECT_EQ(PdoDataThread, nullptr);
+    EXPECT_EQ(EmergencyThread, nullptr);
+    // Nothing polls any more once the threads have gone: the reset is the
+    // first call after the threads' last reads, and none follow it.
+    const auto calls = qeldouble::Calls();
+    size_t firstWindowCall = calls.size();
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (!IsReceiveThreadRead(calls[i].name)) {
+            firstWindowCall = i;
+            break;
+        }
+    for (size_t i = firstWindowCall; i < calls.size(); ++i)
+        EXPECT_FALSE(IsReceiveThreadRead(calls[i].name)) << "a receive thread read after the reset";
+    ExpectCalls(WindowCalls(), {{"NMT_ResetCommunication", {HANDLE, 12}, {}},
+                                {"SetOnline", {HANDLE, 0}, {}},
+                                {"CloseInterface", {HANDLE}, {}}});
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(Shown(), AT_START_UP);
+    EXPECT_EQ(form->StaticText_NodeFound->text(), QStringLiteral("None"));
+}
+
+TEST_F(NetworkAccess, StopResetsWhateverGatewayNodeIdHoldsInEveryMode)
+{
+    // Node 0 addresses every node; Cyclic mode without a browse still resets.
+    form->RadioButton_Cyclic->click();
+    form->AdvSpinEdit_NodeID->SetText(QStringLiteral("0"));
+    StartAccess();
+    qeldouble::ClearCalls();
+    StopAccess();
+    ExpectCalls(WindowCalls(), {{"NMT_ResetCommunication", {HANDLE, 0}, {}},
+                                {"SetOnline", {HANDLE, 0}, {}},
+                                {"CloseInterface", {HANDLE}, {}}});
+}
+
+TEST_F(NetworkAccess, StopThatCannotGoOfflineKeepsTheInterfaceAndMayBePressedAgain)
+{
+    StartAccess();
+    ASSERT_TRUE(OpenAndCloseMonitor());
+    const Controls online = Shown();
+    qeldouble::ClearCalls();
+    qeldouble::QueueResults("SetOnline", {0});
+
+    StopAccess();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Cannot Go Offline"));
+    EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(boxes.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(WindowCallNames(), (std::vector<std::string>{"NMT_ResetCommunication", "SetOnline"}));
+    EXPECT_EQ(Shown(), online) << "Stop stays enabled";
+    EXPECT_EQ(PdoDataThread, nullptr) << "the receive threads have ended all the same";
+    EXPECT_EQ(EmergencyThread, nullptr);
+
+    // Pressed again, Stop repeats every step and this time completes.
+    qeldouble::ClearCalls();
+    StopAccess();
+    EXPECT_EQ(WindowCallNames(), (std::vector<std::string>{"NMT_ResetCommunication", "SetOnline", "CloseInterface"}));
+    EXPECT_EQ(Shown(), AT_START_UP);
+}
+
+TEST_F(NetworkAccess, WithoutTheBindingStartDoesNothingAndStopOnlyResetsTheControls)
+{
+    delete CopnInterface;
+    CopnInterface = nullptr;
+    qeldouble::ClearCalls();
+    StartAccess();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(Shown(), AT_START_UP);
+    EXPECT_EQ(form->OpenNetworkInterface(), 0);
+    EXPECT_EQ(form->GoOffline(), 1);
+    EXPECT_EQ(form->CloseNetworkInterface(), 0);
+    EXPECT_TRUE(qeldouble::Calls().empty());
+}
+
+} // namespace
