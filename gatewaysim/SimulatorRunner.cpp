@@ -30,6 +30,7 @@ GatewayConfig configFrom(const Options &options)
     config.heartbeatMs = options.heartbeatMs;
     config.scenario = options.scenario;
     config.pdoRate = pdoRateFor(options);
+    config.selfStart = options.selfStart;
     return config;
 }
 

@@ -56,6 +56,25 @@ void Gateway::bootUp(int64_t nowUs)
     sink_.send(nmt_.bootUp());
     sink_.note("nmt boot-up");
     setHeartbeat(objects_.comm().heartbeatMs, nowUs);
+    if (config_.selfStart)
+        startItself(nowUs);
+}
+
+// A self-starting node takes the NMT start it would otherwise wait for from
+// itself; the event line says so, so that a listener can tell it from a
+// command on the bus.
+void Gateway::startItself(int64_t nowUs)
+{
+    CanFrame start;
+    start.id = cia301::COB_NMT;
+    start.length = 2;
+    start.data[0] = cia301::NMT_START_REMOTE_NODE;
+    start.data[1] = config_.node;
+    if (nmt_.command(start) != NmtSlave::Action::Start)
+        return;
+    sink_.note("nmt self-start");
+    scheduler_.restart(nowUs);
+    announceMtu();
 }
 
 bool Gateway::receive(const CanFrame &frame, int64_t nowUs)

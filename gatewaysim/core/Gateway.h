@@ -27,6 +27,7 @@ struct GatewayConfig {
     uint16_t eventTimerMs = 10;
     ScenarioKind scenario = ScenarioKind::Live;
     double pdoRate = 925; // frames per second
+    bool selfStart = false; // operational after each boot-up by itself
 };
 
 class Gateway : private ObjectDictionary::Listener {
@@ -54,6 +55,7 @@ private:
     void handleNmt(const CanFrame &frame, int64_t nowUs);
     void bootUp(int64_t nowUs);
     void restartApplication(int64_t nowUs);
+    void startItself(int64_t nowUs);
     void applyWrittenParameters(int64_t nowUs);
     void setHeartbeat(uint16_t ms, int64_t nowUs);
     void setEventTimer(uint16_t ms, int64_t nowUs);

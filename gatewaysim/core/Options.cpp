@@ -113,6 +113,10 @@ ParseResult parseOptions(const std::vector<std::string> &args)
             result.options.help = true;
             continue;
         }
+        if (arg == "--self-start") {
+            result.options.selfStart = true;
+            continue;
+        }
         if (arg.rfind("--", 0) != 0) {
             result.error = "unexpected argument '" + arg + "' (try --help)";
             return result;
@@ -157,6 +161,8 @@ std::string usage()
            "  --scenario NAME    live, table, flap, burst or silent (default: live)\n"
            "  --seconds N        stop after N seconds (default: until stopped)\n"
            "  --rate N           PDOs per second (default: as the bus allows)\n"
+           "  --self-start       go operational after each boot-up without waiting for an\n"
+           "                     NMT start, as a self-starting node does (default: wait)\n"
            "  --help             this text\n"
            "\n"
            "Numbers may be decimal or 0x-hexadecimal. SIGINT and SIGTERM end the run.\n";

@@ -21,6 +21,7 @@ struct Options {
     ScenarioKind scenario = ScenarioKind::Live;
     std::optional<uint32_t> seconds; // until stopped when not given
     std::optional<uint32_t> rate;    // PDOs per second; as the bus allows when not given
+    bool selfStart = false;          // operational after boot-up without an NMT start
     bool help = false;
 };
 

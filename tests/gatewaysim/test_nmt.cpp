@@ -33,6 +33,23 @@ TEST(NmtTest, BootsPreOperationalAndSendsNoPdoUntilStarted)
     EXPECT_GT(countPdos(h.takeFrames()), 0);
 }
 
+TEST(NmtTest, SelfStartingNodeGoesOperationalAfterEveryBootUp)
+{
+    GatewayConfig config = tableConfig();
+    config.selfStart = true;
+    Harness h(config);
+    EXPECT_EQ(h.gateway.state(), NmtSlave::State::Operational);
+    EXPECT_TRUE(h.sink.noted("nmt self-start"));
+    h.runFor(100'000);
+    EXPECT_GT(countPdos(h.takeFrames()), 0);
+
+    // A stop holds until the next boot-up, which starts the node again.
+    h.nmt(NMT_STOP_REMOTE_NODE, 7);
+    EXPECT_EQ(h.gateway.state(), NmtSlave::State::Stopped);
+    h.nmt(NMT_RESET_COMMUNICATION, 7);
+    EXPECT_EQ(h.gateway.state(), NmtSlave::State::Operational);
+}
+
 TEST(NmtTest, HeartbeatCarriesTheStateAtItsPeriod)
 {
     GatewayConfig config = tableConfig();

@@ -42,6 +42,8 @@ TEST(OptionsTest, EveryOptionInBothForms)
     EXPECT_EQ(r.options.seconds, 5u);
     EXPECT_EQ(pdoRateFor(r.options), 9000);
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
+    EXPECT_FALSE(r.options.selfStart);
+    EXPECT_TRUE(parseOptions({"--self-start"}).options.selfStart);
     EXPECT_NEAR(pdoRateFor(parseOptions({"--scenario", "burst"}).options), 2252, 1);
 }
 
