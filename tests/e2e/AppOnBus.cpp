@@ -1,0 +1,177 @@
+#include "AppOnBus.h"
+
+#include "Main.h"
+#include "PeerThread.h"
+#include "QEL_COPN_Interface.h"
+#include "StartUp.h"
+#include "TForm_MTU.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t OWN_NODE_ID = 127;
+constexpr uint32_t BUS_BITRATE = 250000;
+constexpr int READY_LIMIT_MS = 30000;
+
+} // namespace
+
+void UsePrivateConfigurationFolder()
+{
+    static QTemporaryDir folder;
+    static const bool set = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    (void)set;
+}
+
+AppOnBus::AppOnBus()
+{
+    UsePrivateConfigurationFolder();
+}
+
+AppOnBus::~AppOnBus()
+{
+    // A binding that no session took over.
+    delete CopnInterface;
+    CopnInterface = nullptr;
+}
+
+std::string AppOnBus::StartSimulator(const std::vector<std::string> &options)
+{
+    url_ = privateBusUrl(freeLocalPort()).toStdString();
+    std::vector<std::string> args = {"--interface", url_};
+    args.insert(args.end(), options.begin(), options.end());
+    simulator_ = std::make_unique<SimulatorProcess>(args);
+    if (!simulator_->started())
+        return "the simulator did not start";
+    if (simulator_->waitLine("ready ", READY_LIMIT_MS).empty())
+        return "the simulator did not get ready: " + simulator_->errorOutput();
+
+    // Stored through the library, as its configuration window would. The
+    // main window keeps this binding and reads the configuration back.
+    if (CopnInterface == nullptr)
+        CopnInterface = new TQEL_COPN_Interface;
+    HardwareConfiguration &hw = CopnInterface->HardwareConfiguration;
+    hw = {};
+    hw.InterfaceType = QELCOPN_KIND_VIRTUALCAN;
+    std::strncpy(hw.AccessPoint, url_.c_str(), sizeof hw.AccessPoint - 1);
+    CANopenConfiguration &co = CopnInterface->CANopenConfiguration;
+    co = {};
+    co.InterfaceNodeID = OWN_NODE_ID;
+    co.Baud = BUS_BITRATE;
+    if (CopnInterface->SaveConfiguration(REGISTRY_PATH) == 0)
+        return "the library did not store the configuration";
+    hw = {};
+    co = {};
+    return {};
+}
+
+int AppOnBus::StopSimulator()
+{
+    return simulator_ ? simulator_->stop(SIGTERM) : -1;
+}
+
+int AppOnBus::Run(const std::function<void()> &user)
+{
+    return StartUp([&] {
+        user();
+        return 0;
+    });
+}
+
+void AppOnBus::Choose(QRadioButton *mode)
+{
+    mode->click();
+}
+
+void AppOnBus::StartNetworkAccess()
+{
+    MainForm->Button_NetworkStartAccess->click();
+}
+
+void AppOnBus::StopNetworkAccess()
+{
+    MainForm->Button_NetworkStopAccess->click();
+}
+
+void AppOnBus::Browse()
+{
+    boxes.answers = {QMessageBox::Yes};
+    MainForm->Button_NetworkBrowse->click();
+}
+
+bool AppOnBus::WhileMonitorShows(const std::function<void()> &look)
+{
+    bool shownModally = false;
+    QTimer::singleShot(0, Form_MTU, [&] {
+        shownModally = QApplication::activeModalWidget() == Form_MTU;
+        look();
+        Form_MTU->close();
+    });
+    MainForm->Button_OpenMonitorWindow->click();
+    return shownModally;
+}
+
+bool AppOnBus::Until(const std::function<bool()> &condition, int limitMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        RunFor(5);
+    }
+    return true;
+}
+
+void AppOnBus::RunFor(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (simulator_)
+            simulator_->collect();
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+const std::vector<std::string> &AppOnBus::SimulatorLines()
+{
+    simulator_->collect();
+    return simulator_->lines();
+}
+
+bool AppOnBus::SimulatorSaid(const std::string &prefix)
+{
+    return !SimulatorLinesFrom(0, {prefix}).empty();
+}
+
+std::vector<std::string> AppOnBus::SimulatorLinesFrom(size_t first, const std::vector<std::string> &prefixes)
+{
+    std::vector<std::string> found;
+    const std::vector<std::string> &lines = SimulatorLines();
+    for (size_t i = first; i < lines.size(); ++i)
+        for (const std::string &prefix : prefixes)
+            if (lines[i].rfind(prefix, 0) == 0) {
+                found.push_back(lines[i]);
+                break;
+            }
+    return found;
+}
+
+bool AppOnBus::PdoCounts(uint8_t node, uint32_t *received, uint32_t *dropped) const
+{
+    if (CopnInterface == nullptr)
+        return false;
+    // Not one of the binding's slots: looked up for the measurement only.
+    const auto count = reinterpret_cast<decltype(&::PDO_Read_Receive_Count)>(
+        GetProcAddress(CopnInterface->LibraryHandle, "PDO_Read_Receive_Count"));
+    return count != nullptr && count(CopnInterface->InterfaceHandle, node, 18, 3, received, dropped) != 0;
+}
