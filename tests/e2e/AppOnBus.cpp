@@ -168,10 +168,8 @@ std::vector<std::string> AppOnBus::SimulatorLinesFrom(size_t first, const std::v
 
 bool AppOnBus::PdoCounts(uint8_t node, uint32_t *received, uint32_t *dropped) const
 {
-    if (CopnInterface == nullptr)
-        return false;
-    // Not one of the binding's slots: looked up for the measurement only.
-    const auto count = reinterpret_cast<decltype(&::PDO_Read_Receive_Count)>(
-        GetProcAddress(CopnInterface->LibraryHandle, "PDO_Read_Receive_Count"));
-    return count != nullptr && count(CopnInterface->InterfaceHandle, node, 18, 3, received, dropped) != 0;
+    // Not one of the binding's exports: asked of the library directly, the
+    // same library the binding has loaded.
+    return CopnInterface != nullptr &&
+           ::PDO_Read_Receive_Count(CopnInterface->InterfaceHandle, node, 18, 3, received, dropped) != 0;
 }

@@ -1,0 +1,278 @@
+// Monitoring end to end, measured: the application's windows, the real
+// CANopen library and the gateway simulator on a private virtual bus.
+// Prints three figures:
+//   browse   from the Yes to the warning until "Node Found" shows the
+//            gateway, one gateway on the bus (first and later browses)
+//   latency  from the library's receive stamp of a PDO to the display pass
+//            that writes its cell (median, 99th percentile)
+//   cpu      the application's CPU while the simulator sends 9,000 PDOs/s,
+//            beside Qt's canbusutil listening to the same stream
+// Without an argument it runs each in a process of its own (one application
+// session per process); with one it runs that one.
+#include "AppOnBus.h"
+
+#include "Main.h"
+#include "Platform.h"
+#include "QEL_COPN_Interface.h"
+#include "StringGrid.h"
+#include "TForm_MTU.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr uint8_t GATEWAY = 7;
+constexpr int LATENCY_SECONDS = 10;
+constexpr int CPU_SECONDS = 10;
+constexpr int BURST_RATE = 9000;
+constexpr int BROWSES = 3;
+const char CANBUSUTIL[] = "/usr/lib/qt6/bin/canbusutil";
+
+int64_t Micros()
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+int64_t OwnCpuMicros()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (int64_t(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
+           usage.ru_stime.tv_usec;
+}
+
+// utime + stime of another process, from /proc; -1 when it is gone.
+int64_t ProcessCpuMicros(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos)
+        return -1;
+    std::vector<std::string> fields;
+    size_t at = end + 2;
+    while (at < text.size()) {
+        const size_t space = text.find(' ', at);
+        fields.push_back(text.substr(at, space - at));
+        if (space == std::string::npos)
+            break;
+        at = space + 1;
+    }
+    // Fields from the state on: utime and stime are the 12th and 13th.
+    if (fields.size() < 13)
+        return -1;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    return (std::stoll(fields[11]) + std::stoll(fields[12])) * 1000000 / ticks;
+}
+
+pid_t Spawn(const std::vector<std::string> &args, bool quiet)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    std::vector<char *> argv;
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int WaitFor(pid_t pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+double Percentile(std::vector<double> sorted, double fraction)
+{
+    if (sorted.empty())
+        return 0;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[std::min(sorted.size() - 1, size_t(fraction * double(sorted.size())))];
+}
+
+// Starts the simulator or says why not; 0 on success.
+int StartSimulator(AppOnBus &app, const std::vector<std::string> &options)
+{
+    const std::string error = app.StartSimulator(options);
+    if (error.empty())
+        return 0;
+    std::printf("cannot start the simulator: %s\n", error.c_str());
+    return 1;
+}
+
+int MeasureBrowse()
+{
+    AppOnBus app;
+    if (StartSimulator(app, {"--scenario", "table"}) != 0)
+        return 1;
+    int64_t yesAt = 0;
+    app.boxes.onShow = [&](const ShownBox &) { yesAt = Micros(); };
+    std::vector<double> ms;
+    bool allFound = true;
+    app.Run([&] {
+        app.Choose(MainForm->RadioButton_Cyclic);
+        app.StartNetworkAccess();
+        for (int i = 0; i < BROWSES; ++i) {
+            MainForm->StaticText_NodeFound->setText(QStringLiteral("None"));
+            app.Browse();
+            ms.push_back(double(Micros() - yesAt) / 1000.0);
+            allFound = allFound && MainForm->StaticText_NodeFound->text() == QStringLiteral("7");
+        }
+    });
+    app.StopSimulator();
+    std::printf("browse, Yes to \"Node Found: 7\" (one gateway, 127 nodes surveyed):\n");
+    std::printf("  first browse on the interface   %8.0f ms\n", ms.empty() ? 0.0 : ms.front());
+    for (size_t i = 1; i < ms.size(); ++i)
+        std::printf("  browse %zu                        %8.0f ms\n", i + 1, ms[i]);
+    std::printf("  gateway found every time: %s\n", allFound ? "yes" : "NO");
+    return allFound ? 0 : 1;
+}
+
+int MeasureLatency()
+{
+    AppOnBus app;
+    if (StartSimulator(app, {"--scenario", "live", "--self-start"}) != 0)
+        return 1;
+    std::vector<double> latencyMs;
+    std::vector<double> passMs;
+    app.Run([&] {
+        app.StartNetworkAccess();
+        // The display timer drives the same pass, measured around it.
+        QObject::disconnect(Form_MTU->Timer1, nullptr, Form_MTU, nullptr);
+        QObject::connect(Form_MTU->Timer1, &QTimer::timeout, Form_MTU, [&] {
+            uint32_t before[256];
+            std::memcpy(before, Form_MTU->MtuRxTime2Shown, sizeof before);
+            const int64_t start = Micros();
+            Form_MTU->Timer1Timer();
+            const int64_t written = Micros();
+            passMs.push_back(double(written - start) / 1000.0);
+            for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+                if (Form_MTU->MtuRxTime2Shown[n] != before[n])
+                    latencyMs.push_back(double(uint32_t(written) - Form_MTU->MtuRxTime2Shown[n]) / 1000.0);
+        });
+        app.WhileMonitorShows([&] {
+            app.Until([&] { return !latencyMs.empty(); });
+            latencyMs.clear();
+            passMs.clear();
+            app.RunFor(LATENCY_SECONDS * 1000);
+        });
+    });
+    app.StopSimulator();
+    std::printf("receipt to grid: library receive stamp to the display pass's cell write (live engine, "
+                "listen-only, %d s, %zu cell writes):\n",
+                LATENCY_SECONDS, latencyMs.size());
+    std::printf("  median %8.1f ms   99th percentile %8.1f ms   max %8.1f ms\n", Percentile(latencyMs, 0.5),
+                Percentile(latencyMs, 0.99), Percentile(latencyMs, 1.0));
+    std::printf("  display pass: median %.3f ms, 99th percentile %.3f ms (%zu passes)\n", Percentile(passMs, 0.5),
+                Percentile(passMs, 0.99), passMs.size());
+    return latencyMs.empty() ? 1 : 0;
+}
+
+int MeasureCpu()
+{
+    AppOnBus app;
+    if (StartSimulator(app, {"--scenario", "burst", "--rate", std::to_string(BURST_RATE), "--self-start"}) != 0)
+        return 1;
+    const pid_t listener = Spawn({CANBUSUTIL, "-l", "virtualcan", app.BusUrl()}, true);
+    if (listener <= 0) {
+        std::printf("cannot start %s\n", CANBUSUTIL);
+        return 1;
+    }
+    double appCpu = 0, listenerCpu = 0, seconds = 0;
+    uint32_t received = 0, dropped = 0;
+    app.Run([&] {
+        app.StartNetworkAccess();
+        app.WhileMonitorShows([&] {
+            // Settled: the grids have drawn the stream once.
+            app.Until([] { return Form_MTU->AdvStringGrid_MTU_Data->Cell(2, 2) != "Missing Data"; });
+            app.RunFor(1000);
+            uint32_t receivedBefore = 0;
+            app.PdoCounts(GATEWAY, &receivedBefore, &dropped);
+            const int64_t wallStart = Micros();
+            const int64_t appStart = OwnCpuMicros();
+            const int64_t listenerStart = ProcessCpuMicros(listener);
+            app.RunFor(CPU_SECONDS * 1000);
+            seconds = double(Micros() - wallStart) / 1e6;
+            appCpu = double(OwnCpuMicros() - appStart) / 1e6;
+            listenerCpu = double(ProcessCpuMicros(listener) - listenerStart) / 1e6;
+            app.PdoCounts(GATEWAY, &received, &dropped);
+            received -= receivedBefore;
+        });
+    });
+    kill(listener, SIGTERM);
+    WaitFor(listener);
+    app.StopSimulator();
+    std::printf("CPU at %d PDOs/s (burst scenario, listen-only, monitor window showing, %.1f s):\n", BURST_RATE,
+                seconds);
+    std::printf("  PDOs received %u (%.0f/s), dropped by the library %u\n", received, received / seconds, dropped);
+    std::printf("  tarnwick (whole process)  %5.1f %% of one core\n", 100 * appCpu / seconds);
+    std::printf("  canbusutil -l             %5.1f %% of one core\n", 100 * listenerCpu / seconds);
+    std::printf("  ratio tarnwick / canbusutil  %.2f\n", listenerCpu > 0 ? appCpu / listenerCpu : 0.0);
+    return dropped == 0 ? 0 : 1;
+}
+
+int RunOne(int argc, char **argv, int (*measure)())
+{
+    UsePrivateConfigurationFolder();
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int status = measure();
+    std::fflush(stdout);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "browse")
+        return RunOne(argc, argv, MeasureBrowse);
+    if (mode == "latency")
+        return RunOne(argc, argv, MeasureLatency);
+    if (mode == "cpu")
+        return RunOne(argc, argv, MeasureCpu);
+    if (!mode.empty()) {
+        std::fprintf(stderr, "usage: %s [browse|latency|cpu]\n", argv[0]);
+        return 2;
+    }
+    int failures = 0;
+    for (const char *each : {"browse", "latency", "cpu"}) {
+        std::fflush(stdout);
+        const pid_t child = Spawn({"/proc/self/exe", each}, false);
+        failures += child <= 0 || WaitFor(child) != 0;
+        std::printf("\n");
+    }
+    return failures == 0 ? 0 : 1;
+}
