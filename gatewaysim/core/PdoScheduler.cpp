@@ -21,7 +21,7 @@ PdoScheduler::PdoScheduler(std::vector<PdoItem> items, uint8_t node, double fram
     , rate_(framesPerSecond)
     , burst_(burst)
     , lastSent_(items_.size())
-    , everSent_(items_.size(), false)
+    , everSent_(items_.size(), 0)
 {
 }
 
@@ -46,13 +46,13 @@ void PdoScheduler::setEventTimer(uint16_t ms, int64_t nowUs)
     const bool enteringChangeOfState = ms == 0 && eventTimerMs_ != 0;
     eventTimerMs_ = ms;
     if (enteringChangeOfState)
-        std::fill(everSent_.begin(), everSent_.end(), false);
+        std::fill(everSent_.begin(), everSent_.end(), 0);
     nextDueUs_ = nowUs;
 }
 
 void PdoScheduler::restart(int64_t nowUs)
 {
-    std::fill(everSent_.begin(), everSent_.end(), false);
+    std::fill(everSent_.begin(), everSent_.end(), 0);
     cursor_ = 0;
     credit_ = creditCap();
     creditAtUs_ = nowUs;
@@ -79,7 +79,7 @@ void PdoScheduler::poll(int64_t nowUs, const ProcessImage &image, const std::fun
             continue;
         send(frame);
         lastSent_[i] = frame;
-        everSent_[i] = true;
+        everSent_[i] = 1;
         ++sent;
     }
     credit_ -= double(sent);

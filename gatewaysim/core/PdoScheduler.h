@@ -56,7 +56,9 @@ private:
     uint16_t eventTimerMs_ = 10;
 
     std::vector<CanFrame> lastSent_;
-    std::vector<bool> everSent_;
+    // Bytes, not vector<bool>: libstdc++ 12 destroys an empty vector<bool>
+    // with pointer arithmetic on null, which UBSan rightly reports.
+    std::vector<uint8_t> everSent_;
     size_t cursor_ = 0;
     double credit_ = 0;
     int64_t creditAtUs_ = 0;
