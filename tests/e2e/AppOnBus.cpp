@@ -22,6 +22,7 @@ namespace {
 constexpr uint32_t OWN_NODE_ID = 127;
 constexpr uint32_t BUS_BITRATE = 250000;
 constexpr int READY_LIMIT_MS = 30000;
+constexpr int SIMULATOR_LIFETIME_S = 600;
 // Often enough that the simulator never waits on a full pipe.
 constexpr int SIMULATOR_DRAIN_MS = 20;
 
@@ -49,7 +50,9 @@ AppOnBus::~AppOnBus()
 std::string AppOnBus::StartSimulator(const std::vector<std::string> &options)
 {
     url_ = privateBusUrl(freeLocalPort()).toStdString();
-    std::vector<std::string> args = {"--interface", url_};
+    // The simulator ends by itself in the end, even when this process is
+    // killed before it can end it.
+    std::vector<std::string> args = {"--interface", url_, "--seconds", std::to_string(SIMULATOR_LIFETIME_S)};
     args.insert(args.end(), options.begin(), options.end());
     simulator_ = std::make_unique<SimulatorProcess>(args);
     if (!simulator_->started())
