@@ -132,6 +132,14 @@ TEST_F(EndToEnd, ListenOnlyShowsTheTableWithoutSendingAnythingToTheGateway)
         EXPECT_FALSE(MainForm->VersionInformation1->isEnabled());
         EXPECT_TRUE(MainForm->Button_NetworkStartAccess->isEnabled());
         EXPECT_TRUE(app.Until([&] { return app.SimulatorSaid("nmt reset-communication"); }));
+
+        // Started again, the interface opens afresh and PDOs flow again.
+        app.StartNetworkAccess();
+        EXPECT_TRUE(app.boxes.boxes.empty());
+        EXPECT_TRUE(app.WhileMonitorShows([&] {
+            uint32_t received = 0, dropped = 0;
+            EXPECT_TRUE(app.Until([&] { return app.PdoCounts(GATEWAY, &received, &dropped) && received > 0; }));
+        }));
     });
 }
 
