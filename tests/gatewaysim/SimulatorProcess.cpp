@@ -16,6 +16,11 @@
 extern char **environ;
 
 SimulatorProcess::SimulatorProcess(const std::vector<std::string> &args)
+    : SimulatorProcess(GATEWAYSIM_PROGRAM, args)
+{
+}
+
+SimulatorProcess::SimulatorProcess(const std::string &program, const std::vector<std::string> &args)
 {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0)
@@ -30,11 +35,11 @@ SimulatorProcess::SimulatorProcess(const std::vector<std::string> &args)
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(GATEWAYSIM_PROGRAM));
+    argv.push_back(const_cast<char *>(program.c_str()));
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, GATEWAYSIM_PROGRAM, &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);

@@ -10,6 +10,8 @@
 class SimulatorProcess {
 public:
     explicit SimulatorProcess(const std::vector<std::string> &args);
+    // Another program of the tests' own, run and read the same way.
+    SimulatorProcess(const std::string &program, const std::vector<std::string> &args);
     ~SimulatorProcess(); // kills it if it still runs
 
     bool started() const { return pid_ > 0; }
