@@ -1,5 +1,6 @@
 // Monitoring: registering the gateway's PDO, the receive threads, the
 // gateway's transmission setting, and the monitor window's opening.
+#include "GatewayObjects.h"
 #include "GatewayPdo.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
@@ -8,16 +9,6 @@
 #include "TThread_PdoData.h"
 
 #include <QRadioButton>
-
-namespace {
-
-// The gateway's event timer for its multiplexed PDO, in ms.
-constexpr uint16_t EVENT_TIMER_INDEX = 0x1803;
-constexpr uint8_t EVENT_TIMER_SUBINDEX = 5;
-constexpr uint16_t EVENT_TIMER_CYCLIC_MS = 10;
-constexpr uint16_t EVENT_TIMER_CHANGE_OF_STATE = 0;
-
-} // namespace
 
 void TMainForm::Button_OpenMonitorWindowClick()
 {
@@ -51,11 +42,11 @@ void TMainForm::StartMonitor()
     PdoDataThread->Resume();
 
     if (RadioButton_Cyclic->isChecked())
-        CopnInterface->SDO_Download_UNSIGNED16(GatewayNodeId, EVENT_TIMER_INDEX, EVENT_TIMER_SUBINDEX,
-                                               EVENT_TIMER_CYCLIC_MS);
+        CopnInterface->SDO_Download_UNSIGNED16(GatewayNodeId, GATEWAY_INDEX_TPDO4_COMMUNICATION, GATEWAY_SUB_EVENT_TIMER,
+                                               GATEWAY_EVENT_TIMER_CYCLIC_MS);
     else if (RadioButton_COS->isChecked())
-        CopnInterface->SDO_Download_UNSIGNED16(GatewayNodeId, EVENT_TIMER_INDEX, EVENT_TIMER_SUBINDEX,
-                                               EVENT_TIMER_CHANGE_OF_STATE);
+        CopnInterface->SDO_Download_UNSIGNED16(GatewayNodeId, GATEWAY_INDEX_TPDO4_COMMUNICATION, GATEWAY_SUB_EVENT_TIMER,
+                                               GATEWAY_EVENT_TIMER_CHANGE_OF_STATE);
 }
 
 // Ends the receive threads, the PDO thread first. FormClose relies on it

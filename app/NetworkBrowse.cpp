@@ -1,6 +1,7 @@
 // Network Browse: finding the gateway on the bus, starting it and
 // monitoring it.
 #include "Dialogs.h"
+#include "GatewayObjects.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 
@@ -10,9 +11,6 @@
 
 namespace {
 
-constexpr uint32_t GATEWAY_VENDOR_ID = 0x141;
-constexpr uint32_t PRODUCT_MTU_GATEWAY = 1101;
-constexpr uint32_t PRODUCT_J1939_GATEWAY = 1104;
 // Gives every node time to boot again after the reset before the survey.
 constexpr uint32_t RESET_SETTLE_MS = 1000;
 
@@ -23,7 +21,7 @@ const char SECOND_QUESTION[] = "!!!Warning!!!\r\nDo you want to search using SDO
 bool IsGateway(const NodeIdentity &node)
 {
     return node.Online != 0 && node.VendorId == GATEWAY_VENDOR_ID &&
-           (node.ProductCode == PRODUCT_MTU_GATEWAY || node.ProductCode == PRODUCT_J1939_GATEWAY);
+           (node.ProductCode == PRODUCT_CODE_MTU_GATEWAY || node.ProductCode == PRODUCT_CODE_J1939_GATEWAY);
 }
 
 QMessageBox::StandardButton Ask(const char *text, const char *caption)

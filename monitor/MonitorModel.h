@@ -9,6 +9,8 @@
 // The "Shown" copies and the row bookkeeping belong to the display alone.
 #pragma once
 
+#include "GatewayObjects.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -29,16 +31,6 @@ constexpr int32_t MTU_VALUE_MISSING = 0x7FFFFFFF;
 constexpr int32_t MTU_VALUE_SENSOR_DEFECT = int32_t(0x80000001u);
 // Differs from every value a row can hold after a reset, so the next pass draws it.
 constexpr int32_t MTU_VALUE_NEVER_SHOWN = int32_t(0xFFFFFFFFu);
-
-// Object indexes of the gateway's multiplexed PDO, and its emergency codes.
-constexpr uint16_t GATEWAY_INDEX_MTU_PARAMETER = 0x4200;
-constexpr uint16_t GATEWAY_INDEX_DINBUS_BYTE = 0x3501;
-constexpr uint16_t GATEWAY_INDEX_J1939_FIRST = 0x3200;
-constexpr uint16_t GATEWAY_INDEX_J1939_LAST = 0x34FF;
-constexpr uint16_t GATEWAY_EMCY_MTU_ONLINE = 0x0000;
-constexpr uint16_t GATEWAY_EMCY_MTU_OFFLINE = 0xFF00;
-constexpr uint8_t GATEWAY_EMCY_KIND_STATE = 0;
-constexpr uint8_t GATEWAY_EMCY_KIND_FAULT = 1;
 
 struct J1939_PARAMETER {
     std::atomic<uint8_t> Data[J1939_DATA_BYTES];

@@ -20,10 +20,6 @@ class QTimer;
 class TFormSize;
 class TStringGrid;
 
-// Product codes of the two gateways; they decide which tabs a showing offers.
-constexpr int32_t PRODUCT_CODE_MTU_GATEWAY = 1101;
-constexpr int32_t PRODUCT_CODE_J1939_GATEWAY = 1104;
-
 class TForm_MTU : public QDialog, public TMonitorModel {
     Q_OBJECT
 public:

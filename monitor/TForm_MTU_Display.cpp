@@ -22,9 +22,6 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-// Objects of the gateway read at each showing.
-constexpr uint16_t GATEWAY_INDEX_MTU_ONLINE = 0x4210;
-constexpr uint16_t GATEWAY_INDEX_FAULT_BITMAP = 0x4203;
 constexpr uint32_t FAULT_BITMAP_BUFFER = 256;
 
 constexpr int MTU_COLUMN_NUMBER = 0;
@@ -274,7 +271,7 @@ void TForm_MTU::ReadGatewayState()
 
 void TForm_MTU::ShowTabsForProduct(int32_t productCode)
 {
-    const bool mtu = productCode == PRODUCT_CODE_MTU_GATEWAY;
+    const bool mtu = productCode == int32_t(PRODUCT_CODE_MTU_GATEWAY);
     const QWidget *before = PageControl1->currentWidget();
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet_MTU_Data), mtu);
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet_MTU_Faults), mtu);
@@ -288,12 +285,12 @@ void TForm_MTU::FormShow()
 {
     ReadGatewayState();
     const int32_t productCode = ProductCode.load(relaxed);
-    if (productCode == PRODUCT_CODE_MTU_GATEWAY) {
+    if (productCode == int32_t(PRODUCT_CODE_MTU_GATEWAY)) {
         ShowTabsForProduct(productCode);
         DisplayFaultCodes();
         DisplayMtuData();
         DisplayStatus();
-    } else if (productCode == PRODUCT_CODE_J1939_GATEWAY) {
+    } else if (productCode == int32_t(PRODUCT_CODE_J1939_GATEWAY)) {
         ShowTabsForProduct(productCode);
     }
     // Any other code leaves the tabs as they are; "DinBus" is always there.

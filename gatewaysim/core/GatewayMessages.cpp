@@ -46,11 +46,11 @@ uint8_t j1939IndexHigh(uint8_t width)
 {
     switch (width) {
     case 8:
-        return INDEX_HIGH_J1939_8BIT;
+        return GATEWAY_INDEX_HIGH_J1939_8BIT;
     case 16:
-        return INDEX_HIGH_J1939_16BIT;
+        return GATEWAY_INDEX_HIGH_J1939_16BIT;
     default:
-        return INDEX_HIGH_J1939_32BIT;
+        return GATEWAY_INDEX_HIGH_J1939_32BIT;
     }
 }
 
@@ -84,12 +84,12 @@ CanFrame encodePdo(const PdoItem &item, const ProcessImage &image, uint8_t node)
 {
     switch (item.kind) {
     case PdoItem::Kind::MtuParameter: {
-        CanFrame frame = multiplexed(node, INDEX_MTU_PARAMETER, item.number);
+        CanFrame frame = multiplexed(node, GATEWAY_INDEX_MTU_PARAMETER, item.number);
         putLe32(frame.data + 4, uint32_t(image.mtu[item.number]));
         return frame;
     }
     case PdoItem::Kind::DinBusByte: {
-        CanFrame frame = multiplexed(node, INDEX_DINBUS, item.number);
+        CanFrame frame = multiplexed(node, GATEWAY_INDEX_DINBUS_BYTE, item.number);
         frame.data[4] = image.dinBus[item.number];
         return frame;
     }
@@ -109,14 +109,14 @@ CanFrame encodePdo(const PdoItem &item, const ProcessImage &image, uint8_t node)
 
 CanFrame mtuStateReport(bool online, uint8_t errorRegister, uint8_t node)
 {
-    return emergency(node, online ? EMCY_CODE_NO_ERROR : EMCY_CODE_DEVICE_SPECIFIC, errorRegister,
-                     EMCY_KIND_MTU_STATE);
+    return emergency(node, online ? GATEWAY_EMCY_MTU_ONLINE : GATEWAY_EMCY_MTU_OFFLINE, errorRegister,
+                     GATEWAY_EMCY_KIND_STATE);
 }
 
 CanFrame faultReport(uint16_t fault, uint16_t state, uint8_t errorRegister, uint8_t node)
 {
     CanFrame frame =
-        emergency(node, state != 0 ? EMCY_CODE_DEVICE_SPECIFIC : EMCY_CODE_NO_ERROR, errorRegister, EMCY_KIND_FAULT);
+        emergency(node, state != 0 ? GATEWAY_EMCY_MTU_OFFLINE : GATEWAY_EMCY_MTU_ONLINE, errorRegister, GATEWAY_EMCY_KIND_FAULT);
     putLe16(frame.data + 4, fault);
     putLe16(frame.data + 6, state);
     return frame;

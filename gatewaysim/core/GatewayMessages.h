@@ -18,23 +18,13 @@
 #pragma once
 
 #include "CanFrame.h"
+#include "GatewayObjects.h"
 #include "ProcessImage.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace gatewaysim {
-
-constexpr uint16_t INDEX_MTU_PARAMETER = 0x4200;
-constexpr uint16_t INDEX_DINBUS = 0x3501;
-constexpr uint8_t INDEX_HIGH_J1939_8BIT = 0x32;
-constexpr uint8_t INDEX_HIGH_J1939_16BIT = 0x33;
-constexpr uint8_t INDEX_HIGH_J1939_32BIT = 0x34;
-
-constexpr uint16_t EMCY_CODE_NO_ERROR = 0x0000;
-constexpr uint16_t EMCY_CODE_DEVICE_SPECIFIC = 0xFF00;
-constexpr uint8_t EMCY_KIND_MTU_STATE = 0;
-constexpr uint8_t EMCY_KIND_FAULT = 1;
 
 // One thing the multiplexed PDO carries.
 struct PdoItem {
@@ -45,10 +35,7 @@ struct PdoItem {
     uint8_t element = 0; // J1939 element number, from 1
 };
 
-// The products the gateway can be.
-constexpr uint32_t PRODUCT_MTU_GATEWAY = 1101;
-constexpr uint32_t PRODUCT_J1939_GATEWAY = 1104;
-constexpr bool hasMtu(uint32_t product) { return product == PRODUCT_MTU_GATEWAY; }
+constexpr bool hasMtu(uint32_t product) { return product == PRODUCT_CODE_MTU_GATEWAY; }
 
 // Each J1939 slot travels in elements of one width: slots 0, 3, 6, ... in
 // 32-bit, 1, 4, 7, ... in 8-bit and 2, 5, 8, ... in 16-bit elements, so

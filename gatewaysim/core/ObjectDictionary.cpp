@@ -30,9 +30,9 @@ bool isObject(uint16_t index)
     case 0x100A:
     case 0x1017:
     case 0x1018:
-    case ObjectDictionary::INDEX_TPDO4_COMMUNICATION:
-    case ObjectDictionary::INDEX_FAULT_BITMAP:
-    case ObjectDictionary::INDEX_MTU_ONLINE:
+    case GATEWAY_INDEX_TPDO4_COMMUNICATION:
+    case GATEWAY_INDEX_FAULT_BITMAP:
+    case GATEWAY_INDEX_MTU_ONLINE:
         return true;
     default:
         return false;
@@ -111,7 +111,7 @@ uint32_t ObjectDictionary::read(uint16_t index, uint8_t sub, std::vector<uint8_t
         put(value, identity_.serialNumber, 4);
         return 0;
     case 0x180300:
-        put(value, SUB_EVENT_TIMER, 1);
+        put(value, GATEWAY_SUB_EVENT_TIMER, 1);
         return 0;
     case 0x180301:
         put(value, cia301::tpdoCobId(3, identity_.node), 4);
@@ -125,12 +125,12 @@ uint32_t ObjectDictionary::read(uint16_t index, uint8_t sub, std::vector<uint8_t
     case 0x180305:
         put(value, comm_.eventTimerMs, 2);
         return 0;
-    case INDEX_FAULT_BITMAP << 8: {
+    case GATEWAY_INDEX_FAULT_BITMAP << 8: {
         const auto bitmap = image_.faultBitmap();
         value.assign(bitmap.begin(), bitmap.end());
         return 0;
     }
-    case INDEX_MTU_ONLINE << 8:
+    case GATEWAY_INDEX_MTU_ONLINE << 8:
         put(value, image_.mtuOnline ? 1 : 0, 1);
         return 0;
     default:
@@ -142,7 +142,7 @@ uint16_t *ObjectDictionary::writable(uint16_t index, uint8_t sub)
 {
     if (index == 0x1017 && sub == 0)
         return &comm_.heartbeatMs;
-    if (index == INDEX_TPDO4_COMMUNICATION && sub == SUB_EVENT_TIMER)
+    if (index == GATEWAY_INDEX_TPDO4_COMMUNICATION && sub == GATEWAY_SUB_EVENT_TIMER)
         return &comm_.eventTimerMs;
     return nullptr;
 }
@@ -169,7 +169,7 @@ uint32_t ObjectDictionary::write(uint16_t index, uint8_t sub, const uint8_t *dat
     size = entrySize;
     const auto value = uint16_t(data[0] | data[1] << 8);
     *writable(index, sub) = value;
-    if (index == INDEX_TPDO4_COMMUNICATION)
+    if (index == GATEWAY_INDEX_TPDO4_COMMUNICATION)
         listener_.eventTimerWritten(value);
     else
         listener_.heartbeatWritten(value);

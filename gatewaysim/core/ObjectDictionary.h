@@ -3,6 +3,7 @@
 // bitmap), read live from the process image.
 #pragma once
 
+#include "GatewayObjects.h"
 #include "ObjectAccess.h"
 #include "ProcessImage.h"
 
@@ -42,10 +43,6 @@ public:
         virtual void eventTimerWritten(uint16_t ms) = 0;
     };
 
-    static constexpr uint16_t INDEX_MTU_ONLINE = 0x4210;
-    static constexpr uint16_t INDEX_FAULT_BITMAP = 0x4203;
-    static constexpr uint16_t INDEX_TPDO4_COMMUNICATION = 0x1803;
-    static constexpr uint8_t SUB_EVENT_TIMER = 5;
 
     ObjectDictionary(const Identity &identity, const CommParameters &defaults, const ProcessImage &image,
                      Listener &listener);

@@ -64,7 +64,7 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         o.node = uint8_t(*n);
     } else if (option == "--product") {
         const auto n = number(value, 0, UINT32_MAX);
-        if (!n || (*n != PRODUCT_MTU_GATEWAY && *n != PRODUCT_J1939_GATEWAY))
+        if (!n || (*n != PRODUCT_CODE_MTU_GATEWAY && *n != PRODUCT_CODE_J1939_GATEWAY))
             return badValue(option, value, "1101 or 1104");
         o.productCode = uint32_t(*n);
     } else if (option == "--vendor") {

@@ -204,7 +204,7 @@ TEST_F(MonitorShowing, TabsFollowTheProductCode)
 
 TEST_F(MonitorShowing, OnlyTheMtuGatewayDrawsAtTheShowing)
 {
-    for (int32_t product : {0, PRODUCT_CODE_J1939_GATEWAY}) {
+    for (int32_t product : {0, int32_t(PRODUCT_CODE_J1939_GATEWAY)}) {
         // A first showing without a product keeps all four tabs.
         auto fresh = std::make_unique<TForm_MTU>();
         fresh->Timer1->stop();
