@@ -1,0 +1,104 @@
+// The parts the robustness tests put on a private virtual bus besides the
+// gateway simulator, free of I/O (frames in, frames and event lines out) so
+// that the program around them stays a thin shell:
+// - ScriptedGateway: a node with the gateway's identity whose answers to the
+//   monitor's own objects (MTU online, fault bitmap, event timer) are aborts,
+//   replies for another object, short frames, garbage, endless uploads or
+//   nothing at all;
+// - EmcyFlood: emergency messages from every node but one, shaped so that
+//   any of them taken for the gateway's would change what the monitor shows;
+// - BusTap: counts one node's multiplexed PDOs and keeps the last data of
+//   each object, so a test knows what was last sent.
+#pragma once
+
+#include "CanFrame.h"
+#include "TestNode.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+using SendFrame = std::function<bool(const CanFrame &)>;
+using NoteLine = std::function<void(const std::string &)>;
+
+// How the scripted gateway answers a request for one of its monitored objects.
+enum class BadAnswer {
+    Abort,      // an SDO abort, general error
+    WrongIndex, // a well-formed reply for the next object index
+    Short,      // a reply of three bytes
+    Garbage,    // eight bytes with a command specifier no server sends
+    Endless,    // a segmented upload that never ends (or, to a write, an upload reply)
+    Silent,     // no answer at all
+};
+
+std::optional<BadAnswer> badAnswerByName(const std::string &name);
+const char *nameOf(BadAnswer answer);
+// "abort,short" -> the list; empty when any name is unknown.
+std::vector<BadAnswer> badAnswersFrom(const std::string &list);
+
+class ScriptedGateway {
+public:
+    // The emergencies it sends on each start: MTU online, and these faults.
+    static constexpr uint16_t kFaultsReported[][2] = {{5, 3}, {400, 1}};
+
+    ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers);
+
+    // Requests for the monitored objects take the answers in turn, each
+    // object counting its own requests; everything else is served well.
+    void handle(const CanFrame &frame, const SendFrame &send, const NoteLine &note);
+    CanFrame heartbeat() const;
+    CanFrame bootUp() const;
+
+private:
+    void answerBadly(const CanFrame &request, const SendFrame &send, const NoteLine &note);
+    void reportState(const SendFrame &send) const;
+    CanFrame reply(std::initializer_list<uint8_t> bytes) const;
+
+    const uint8_t node_;
+    const std::vector<BadAnswer> answers_;
+    TestNode server_;
+    std::map<uint32_t, size_t> requests_; // by index << 8 | sub
+    bool endless_ = false;
+    uint8_t state_;
+};
+
+class EmcyFlood {
+public:
+    explicit EmcyFlood(uint8_t sparedNode);
+    // The next message: senders take turns over nodes 1 to 127 but the
+    // spared one; the contents cycle through MTU offline, MTU online, fault
+    // active and fault cleared, the faults running over 1 to 400.
+    CanFrame next();
+
+private:
+    const uint8_t spared_;
+    uint8_t sender_ = 0;
+    uint64_t count_ = 0;
+};
+
+class BusTap {
+public:
+    explicit BusTap(uint8_t node);
+    // True once the node reported itself stopped after sending PDOs: all it
+    // sent before has come through.
+    bool handle(const CanFrame &frame);
+    uint64_t pdos() const { return pdos_; }
+    // Those after the master wrote the event timer (0x1803:5): a master
+    // registers the PDO before it writes that, so it has received at least
+    // these.
+    uint64_t pdosAfterWrite() const { return pdosAfterWrite_; }
+    uint64_t emergencies() const { return emergencies_; }
+    // "last 0x4200:2 0x000005dc", one per object, by object.
+    std::vector<std::string> lastValues() const;
+
+private:
+    const uint8_t node_;
+    uint64_t pdos_ = 0;
+    uint64_t pdosAfterWrite_ = 0;
+    bool written_ = false;
+    uint64_t emergencies_ = 0;
+    std::map<uint32_t, uint32_t> last_; // index << 8 | sub -> data field
+};

@@ -1,0 +1,17 @@
+// What this process holds, read from /proc/self: open file descriptors,
+// threads and resident memory. A long run compares two readings to show that
+// nothing piles up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ProcessFigures {
+    int fds = 0;
+    int threads = 0;
+    int64_t residentKiB = 0;
+};
+
+ProcessFigures MeasureProcess();
+// "fds=12 threads=5 rss=48212 KiB"
+std::string Describe(const ProcessFigures &figures);
