@@ -23,4 +23,4 @@ cmake --build "$dir" --target test_robustness_soak -j2 >/dev/null
 echo "soak: $cycles cycles, about 8 s each"
 # Qt's virtual bus reports each connection on standard error; that is not news.
 QT_QPA_PLATFORM=offscreen TARNWICK_SOAK_CYCLES="$cycles" "$dir/tests/bin/test_robustness_soak" 2>&1 |
-  grep -v '^qt\.canbus\|^QStandardPaths'
+  grep --line-buffered -v '^qt\.canbus\|^QStandardPaths'
