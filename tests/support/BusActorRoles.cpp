@@ -79,11 +79,12 @@ std::vector<BadAnswer> badAnswersFrom(const std::string &list)
 
 // ---- ScriptedGateway ----
 
-ScriptedGateway::ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers)
+ScriptedGateway::ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers, int quietStarts)
     : node_(node)
     , answers_(std::move(answers))
     , server_(node)
     , state_(NMT_STATE_PRE_OPERATIONAL)
+    , quietStarts_(quietStarts)
 {
     server_.setObject(0x1000, 0, le32(0));
     server_.setObject(0x1001, 0, {0});
@@ -130,7 +131,10 @@ void ScriptedGateway::handle(const CanFrame &f, const SendFrame &send, const Not
         if (f.data[0] == NMT_START_REMOTE_NODE) {
             state_ = NMT_STATE_OPERATIONAL;
             note("nmt start");
-            reportState(send);
+            if (quietStarts_ > 0)
+                --quietStarts_;
+            else
+                reportState(send);
         } else if (f.data[0] == NMT_RESET_COMMUNICATION || f.data[0] == NMT_RESET_NODE) {
             state_ = NMT_STATE_PRE_OPERATIONAL;
             endless_ = false;

@@ -41,10 +41,12 @@ std::vector<BadAnswer> badAnswersFrom(const std::string &list);
 
 class ScriptedGateway {
 public:
-    // The emergencies it sends on each start: MTU online, and these faults.
+    // The emergencies it sends when started: MTU online, and these faults.
     static constexpr uint16_t kFaultsReported[][2] = {{5, 3}, {400, 1}};
 
-    ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers);
+    // The first `quietStarts` starts send no emergencies, so that a test
+    // knows the monitor has nothing from it yet.
+    ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers, int quietStarts = 0);
 
     // Requests for the monitored objects take the answers in turn, each
     // object counting its own requests; everything else is served well.
@@ -63,6 +65,7 @@ private:
     std::map<uint32_t, size_t> requests_; // by index << 8 | sub
     bool endless_ = false;
     uint8_t state_;
+    int quietStarts_;
 };
 
 class EmcyFlood {

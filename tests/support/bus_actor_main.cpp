@@ -2,7 +2,7 @@
 // tests, in a process of its own so that a test can kill it by its PID.
 //
 //   tarnwick_bus_actor host    --bus URL                 only hosts the bus
-//   tarnwick_bus_actor gateway --bus URL [--node 7] --answers abort,short,...
+//   tarnwick_bus_actor gateway --bus URL [--node 7] --answers abort,short,... [--quiet-starts N]
 //   tarnwick_bus_actor flood   --bus URL [--spare 7] [--rate 20000]
 //   tarnwick_bus_actor tap     --bus URL [--node 7]
 //
@@ -49,8 +49,8 @@ int usage(const char *why)
     std::fprintf(stderr,
                  "tarnwick_bus_actor: %s\n"
                  "usage: tarnwick_bus_actor host|gateway|flood|tap --bus tcp://127.0.0.1:PORT/can0 [--node N]\n"
-                 "       [--answers abort,wrong-index,short,garbage,endless,silent] [--spare N] [--rate N]\n"
-                 "       [--seconds N]\n",
+                 "       [--answers abort,wrong-index,short,garbage,endless,silent] [--quiet-starts N]\n"
+                 "       [--spare N] [--rate N] [--seconds N]\n",
                  why);
     return 2;
 }
@@ -60,6 +60,7 @@ struct Options {
     QString bus;
     uint8_t node = 7;
     std::vector<BadAnswer> answers;
+    int quietStarts = 0;
     long rate = 20000;
     int seconds = 0;
 };
@@ -88,6 +89,10 @@ std::string parse(int argc, char **argv, Options *o)
             o->answers = badAnswersFrom(value);
             if (o->answers.empty())
                 return "unknown answer in " + value;
+        } else if (option == "--quiet-starts") {
+            if (number < 0 || value.empty())
+                return "--quiet-starts takes a count from 0";
+            o->quietStarts = int(number);
         } else if (option == "--rate") {
             if (number < 1 || number > 1000000)
                 return "--rate takes 1 to 1000000 frames per second";
@@ -137,7 +142,8 @@ int main(int argc, char **argv)
     const SendFrame send = [&port](const CanFrame &frame) { return port.write(frame); };
     QTimer ticker;
 
-    ScriptedGateway gateway(options.node, options.answers.empty() ? std::vector{BadAnswer::Silent} : options.answers);
+    ScriptedGateway gateway(options.node, options.answers.empty() ? std::vector{BadAnswer::Silent} : options.answers,
+                            options.quietStarts);
     EmcyFlood flood(options.node);
     BusTap tap(options.node);
     uint64_t sent = 0, refused = 0;
