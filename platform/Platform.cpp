@@ -24,6 +24,18 @@ std::string sharedObjectName(const char *fileName)
     return name;
 }
 
+// The folder of the running executable, with a trailing '/'; empty if unknown.
+std::string executableFolder()
+{
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    path[length] = '\0';
+    const char *slash = strrchr(path, '/');
+    return slash == nullptr ? std::string() : std::string(path, size_t(slash - path) + 1);
+}
+
 } // namespace
 
 HMODULE LoadLibraryA(const char *fileName)
@@ -33,7 +45,18 @@ HMODULE LoadLibraryA(const char *fileName)
     // RTLD_NODELETE: a library built on Qt leaves meta-object references in
     // Qt's registries; unmapping its code on FreeLibrary would leave them
     // dangling until exit.
-    return dlopen(sharedObjectName(fileName).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    constexpr int flags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+    const std::string name = sharedObjectName(fileName);
+    // The library beside the executable comes first, as RUNPATH $ORIGIN would
+    // have it; asked for here because a sanitizer runtime that intercepts
+    // dlopen makes the loader search its own paths instead of ours.
+    if (name.find('/') == std::string::npos) {
+        const std::string besideExecutable = executableFolder() + name;
+        if (access(besideExecutable.c_str(), F_OK) == 0)
+            if (HMODULE module = dlopen(besideExecutable.c_str(), flags))
+                return module;
+    }
+    return dlopen(name.c_str(), flags);
 }
 
 void *GetProcAddress(HMODULE module, const char *procName)
