@@ -39,7 +39,13 @@ int32_t nmt(uint32_t h, NmtCommand command, uint8_t node)
 {
     if (!isNmtTarget(node))
         return 0;
-    return withInterface(h, [&](Interface &i) { return i.send(nmtFrame(command, node)); });
+    return withInterface(h, [&](Interface &i) {
+        if (!i.send(nmtFrame(command, node)))
+            return false;
+        if (command == NMT_RESET_NODE || command == NMT_RESET_COMMUNICATION)
+            i.noteReset(node);
+        return true;
+    });
 }
 
 // Transmit PDO selectors: 16 when registering, 18 when reading.

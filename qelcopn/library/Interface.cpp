@@ -23,6 +23,9 @@ int64_t nowMicros()
 // A node never heard of is asked once for its device type, this briefly,
 // so that a survey of a quiet bus does not take minutes.
 constexpr uint16_t kProbeTimeoutMs = 50;
+// A node sends its boot-up within milliseconds of a reset; one that has not
+// been heard this long after our reset is taken as absent.
+constexpr int64_t kBootUpGraceMicros = 500000;
 
 } // namespace
 
@@ -147,7 +150,9 @@ Interface::NodeOnline Interface::nodeOnline(uint8_t node)
         return NodeOnline::Failed;
     if (monitor_.online(node, nowMicros()))
         return NodeOnline::Online;
-    if (!monitor_.heardOf(node) && !probed_[node].exchange(true)) {
+    const int64_t resetAt = resetSentAt_[node].load();
+    const bool resetAndSilent = resetAt != 0 && nowMicros() - resetAt >= kBootUpGraceMicros;
+    if (!monitor_.heardOf(node) && !resetAndSilent && !probed_[node].exchange(true)) {
         uint8_t deviceType[4];
         size_t length = 0;
         const uint16_t timeout = std::min<uint16_t>(kProbeTimeoutMs, sdoTimeoutMs_.load());
@@ -157,6 +162,17 @@ Interface::NodeOnline Interface::nodeOnline(uint8_t node)
             return NodeOnline::Failed;
     }
     return monitor_.online(node, nowMicros()) ? NodeOnline::Online : NodeOnline::Offline;
+}
+
+void Interface::noteReset(uint8_t node)
+{
+    const int64_t now = nowMicros();
+    if (node != 0) {
+        resetSentAt_[node & 0x7F].store(now);
+        return;
+    }
+    for (std::atomic<int64_t> &sentAt : resetSentAt_)
+        sentAt.store(now);
 }
 
 bool Interface::sdoUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *out, size_t capacity, size_t *length,

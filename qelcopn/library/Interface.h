@@ -66,6 +66,9 @@ public:
 
     enum class NodeOnline { Failed, Online, Offline };
     NodeOnline nodeOnline(uint8_t node);
+    // An NMT reset went out to the node (0: to every node); a node that
+    // does not announce itself after one is not there, without a probe.
+    void noteReset(uint8_t node);
     uint8_t nodeState(uint8_t node) const { return monitor_.state(node); }
 
     // Uploads at most capacity bytes into out; false on any failure, with
@@ -107,6 +110,7 @@ private:
     std::atomic<uint16_t> sdoTimeoutMs_{1000};
     std::array<std::atomic<bool>, 128> nodesAdded_{};
     std::array<std::atomic<bool>, 128> probed_{};
+    std::array<std::atomic<int64_t>, 128> resetSentAt_{}; // µs, 0 = never
     std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
 
     NodeMonitor monitor_;

@@ -191,6 +191,20 @@ TEST_F(LibraryTest, NodeStateFromBootUpAndHeartbeat)
     EXPECT_EQ(peer->receivedCount(), 0u);
 }
 
+TEST_F(LibraryTest, ANodeSilentSinceOurResetIsOfflineWithoutAProbe)
+{
+    ASSERT_NE(SetOnline(h, 1), 0);
+    ASSERT_NE(NMT_ResetCommunication(h, 0), 0);
+    ASSERT_TRUE(eventually([&] { return peer->receivedCount() == 1; }));
+    // Past the time a present node takes to announce its boot-up.
+    Sleep(700);
+    uint32_t online = 1;
+    ASSERT_NE(GetNodeOnline(h, 9, &online), 0);
+    EXPECT_EQ(online, 0u);
+    Sleep(100);
+    EXPECT_EQ(peer->receivedCount(), 1u) << "only the reset went out, no SDO probe";
+}
+
 TEST_F(LibraryTest, ListenOnlySilence)
 {
     ASSERT_NE(SetNodeID(h, 127), 0);
