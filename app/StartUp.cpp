@@ -8,6 +8,8 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+
 namespace {
 
 void CreateForms()
@@ -53,4 +55,10 @@ int StartUp(const std::function<int()> &messageLoop)
     }
     RunGuarded(ReleaseForms);
     return 0;
+}
+
+void PinTimeZone()
+{
+    // Not overwritten: a TZ the user set stays.
+    setenv("TZ", ":/etc/localtime", 0);
 }

@@ -4,6 +4,7 @@
 
 int main(int argc, char *argv[])
 {
+    PinTimeZone();
     QApplication application(argc, argv);
     return StartUp();
 }
