@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
+#include "StartUp.h"
 #include "StringGrid.h"
 #include "TForm_MTU.h"
 #include "TThread_PdoData.h"
@@ -22,7 +23,9 @@ constexpr uint32_t OWN_NODE_ID = 127;
 constexpr uint32_t BUS_BITRATE = 250000;
 constexpr int TAP_LIMIT_MS = 120000;
 
+// As the application's main starts.
 const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
+    PinTimeZone();
     UsePrivateConfigurationFolder();
     return new QApplication(argc, argv);
 });
