@@ -11,17 +11,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
-constexpr uint32_t OWN_NODE_ID = 127;
-constexpr uint32_t BUS_BITRATE = 250000;
 constexpr int TAP_LIMIT_MS = 120000;
+constexpr char POOL_THREAD_NAME[] = "Thread (pooled)";
+constexpr int POOL_SETTLE_LIMIT_MS = 60000;
 
 // As the application's main starts.
 const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
@@ -40,25 +41,6 @@ int EnvironmentNumber(const char *name, int fallback)
     char *end = nullptr;
     const long value = std::strtol(text, &end, 10);
     return *end == '\0' && value > 0 ? int(value) : fallback;
-}
-
-std::string StoreBusConfiguration(const std::string &url)
-{
-    if (CopnInterface == nullptr)
-        CopnInterface = new TQEL_COPN_Interface;
-    HardwareConfiguration &hw = CopnInterface->HardwareConfiguration;
-    hw = {};
-    hw.InterfaceType = QELCOPN_KIND_VIRTUALCAN;
-    std::strncpy(hw.AccessPoint, url.c_str(), sizeof hw.AccessPoint - 1);
-    CANopenConfiguration &co = CopnInterface->CANopenConfiguration;
-    co = {};
-    co.InterfaceNodeID = OWN_NODE_ID;
-    co.Baud = BUS_BITRATE;
-    const bool saved = CopnInterface->SaveConfiguration(REGISTRY_PATH) != 0;
-    // The main window reads them back from the store, as at any start.
-    hw = {};
-    co = {};
-    return saved ? std::string() : "the library did not store the configuration";
 }
 
 std::string MtuCell(int column, int parameter)
@@ -90,6 +72,25 @@ std::vector<std::string> MonitorPicture()
     for (int slot = 0; slot < J1939_DISPLAYED_SLOTS; ++slot)
         cells.push_back(Form_MTU->AdvStringGrid_J1939->Cell(2, slot + 1));
     return cells;
+}
+
+ProcessFigures MeasureSettledProcess(AppOnBus &app)
+{
+    QThreadPool::globalInstance()->waitForDone();
+    // Other pools' threads end by themselves; longer than their expiry.
+    app.Until([] {
+        const std::vector<std::string> names = ThreadNames();
+        return std::find(names.begin(), names.end(), POOL_THREAD_NAME) == names.end();
+    }, POOL_SETTLE_LIMIT_MS);
+    return MeasureProcess();
+}
+
+std::string JoinedThreadNames()
+{
+    std::string joined;
+    for (const std::string &name : ThreadNames())
+        joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
 }
 
 bool LibraryOnline()

@@ -1,11 +1,12 @@
 // What the robustness tests share on top of the end-to-end harness
 // (AppOnBus: the application's own windows, the real library, a scripted
-// user): the bus configuration for a bus of the test's own making, a picture
-// of everything the monitor shows, the display's ticks, the finding of the
-// gateway, and the tap's account of what the gateway sent.
+// user): a picture of everything the monitor shows, the display's ticks,
+// settled process figures, the finding of the gateway, and the tap's
+// account of what the gateway sent.
 #pragma once
 
 #include "AppOnBus.h"
+#include "BusConfiguration.h"
 #include "BusParties.h"
 #include "ProcessFigures.h"
 
@@ -26,11 +27,6 @@ constexpr uint8_t GATEWAY_NODE = 7;
 // A whole number from the environment, for longer runs by hand; else `fallback`.
 int EnvironmentNumber(const char *name, int fallback);
 
-// Stores the library's configuration for the virtual bus at url (own node
-// 127, 250 kbit/s), as its configuration window would. Call it once the
-// harness exists and before the application starts; empty on success.
-std::string StoreBusConfiguration(const std::string &url);
-
 // The monitor's cells.
 std::string MtuCell(int column, int parameter);
 std::string FaultCell(int fault);
@@ -38,6 +34,14 @@ std::string DinBusCell(int byte);
 // Everything the monitor shows: every value cell of its four grids and the
 // status panel, in one list that compares as a whole.
 std::vector<std::string> MonitorPicture();
+
+// What the process holds once Qt's thread pools have let their threads go:
+// Qt keeps pool threads (and their event descriptors) for up to half a
+// minute after some drawing and first-time jobs, so they come and go with no
+// leak behind them. Waits for them with the event loop running.
+ProcessFigures MeasureSettledProcess(AppOnBus &app);
+// "main, QThread, ..." for a message.
+std::string JoinedThreadNames();
 
 // The interface the application opened is online in the library: false
 // once the library has noticed that the bus is gone.

@@ -158,14 +158,14 @@ void RunBurst(int rate, int seconds, BurstResult *result)
             ASSERT_TRUE(app.Until([&] {
                 return GatewayPdoCounts(app).received >= WARM_UP_PDOS && display.count() >= WARM_UP_TICKS;
             }));
-            result->warm = MeasureProcess();
+            result->warm = MeasureSettledProcess(app);
             const uint32_t before = GatewayPdoCounts(app).received;
             const Clock::time_point began = Clock::now();
             app.RunFor(seconds * 1000);
             result->receivedPerSecond = (GatewayPdoCounts(app).received - before) / SecondsSince(began);
             result->loaded = MeasureProcess();
             EndStreamAndCompare(app, *tap, &result->sent, &result->counts);
-            result->drained = MeasureProcess();
+            result->drained = MeasureSettledProcess(app);
         }));
         app.StopNetworkAccess();
         EXPECT_TRUE(app.boxes.boxes.empty());

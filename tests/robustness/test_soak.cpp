@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int DEFAULT_CYCLES = 10;
+constexpr int DEFAULT_CYCLES = 30;
 // What resident memory may grow between the first cycle and the last: the
 // heap and Qt's caches settle over the first cycles; a leak of a few KiB a
 // cycle shows over a long soak.
@@ -65,10 +65,12 @@ TEST(Soak, CycleAfterCycleOfAccessBrowseMonitorAndStopLeavesNothingBehind)
 
             const double seconds = SecondsSince(began);
             totalSeconds += seconds;
-            last = MeasureProcess();
+            last = MeasureSettledProcess(app);
             if (cycle == 1)
                 first = last;
             std::printf("soak cycle %d: %.1f s, %s\n", cycle, seconds, Describe(last).c_str());
+            if (last.threads != first.threads)
+                std::printf("  threads: %s\n", JoinedThreadNames().c_str());
             std::fflush(stdout);
         }
     });

@@ -1,6 +1,7 @@
 #include "ProcessFigures.h"
 
 #include <cstdio>
+#include <string>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -43,6 +44,31 @@ ProcessFigures MeasureProcess()
     figures.threads = CountEntries("/proc/self/task");
     figures.residentKiB = ResidentKiB();
     return figures;
+}
+
+std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir("/proc/self/task");
+    if (dir == nullptr)
+        return names;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string path = std::string("/proc/self/task/") + entry->d_name + "/comm";
+        if (FILE *comm = std::fopen(path.c_str(), "r")) {
+            char name[64] = {};
+            if (std::fgets(name, sizeof name, comm) != nullptr) {
+                std::string text(name);
+                while (!text.empty() && text.back() == '\n')
+                    text.pop_back();
+                names.push_back(text);
+            }
+            std::fclose(comm);
+        }
+    }
+    closedir(dir);
+    return names;
 }
 
 std::string Describe(const ProcessFigures &figures)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ProcessFigures {
     int fds = 0;
@@ -13,5 +14,8 @@ struct ProcessFigures {
 };
 
 ProcessFigures MeasureProcess();
+// The names of this process's threads ("QThread", "Thread (pooled)", ...),
+// to tell which one came or went.
+std::vector<std::string> ThreadNames();
 // "fds=12 threads=5 rss=48212 KiB"
 std::string Describe(const ProcessFigures &figures);
