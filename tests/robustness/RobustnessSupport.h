@@ -28,10 +28,11 @@ constexpr uint8_t GATEWAY_NODE = 7;
 // design, so under them resident memory tells nothing about leaks: the
 // figures are still shown, but not compared.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool RESIDENT_MEMORY_TELLS = false;
+constexpr bool INSTRUMENTED_BUILD = true;
 #else
-constexpr bool RESIDENT_MEMORY_TELLS = true;
+constexpr bool INSTRUMENTED_BUILD = false;
 #endif
+constexpr bool RESIDENT_MEMORY_TELLS = !INSTRUMENTED_BUILD;
 
 // A whole number from the environment, for longer runs by hand; else `fallback`.
 int EnvironmentNumber(const char *name, int fallback);

