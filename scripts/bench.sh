@@ -24,7 +24,8 @@ benches=(
   echo "Every benchmark of the project, how to run it, and the figures measured on"
   echo "the machine that last ran \`scripts/bench.sh\` ($(nproc) cores, $(date -u +%Y-%m-%d))."
   echo "Regenerate this page with \`scripts/bench.sh\`. Tests never time anything;"
-  echo "these programs do."
+  echo "these programs do. Load average when the run began: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "(other work on the same cores inflates latencies and can make the 9,000/s run drop PDOs)."
   for entry in "${benches[@]}"; do
     IFS='|' read -r name what reference <<<"$entry"
     binary=$(find build -name "$name" -type f -executable 2>/dev/null | head -n 1)
