@@ -1,5 +1,7 @@
 #include "AppOnBus.h"
 
+#include "BusConfiguration.h"
+
 #include "Main.h"
 #include "PeerThread.h"
 #include "QEL_COPN_Interface.h"
@@ -15,12 +17,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
 
 namespace {
 
-constexpr uint32_t OWN_NODE_ID = 127;
-constexpr uint32_t BUS_BITRATE = 250000;
 constexpr int READY_LIMIT_MS = 30000;
 constexpr int SIMULATOR_LIFETIME_S = 600;
 // Often enough that the simulator never waits on a full pipe.
@@ -60,23 +59,7 @@ std::string AppOnBus::StartSimulator(const std::vector<std::string> &options)
     if (simulator_->waitLine("ready ", READY_LIMIT_MS).empty())
         return "the simulator did not get ready: " + simulator_->errorOutput();
 
-    // Stored through the library, as its configuration window would. The
-    // main window keeps this binding and reads the configuration back.
-    if (CopnInterface == nullptr)
-        CopnInterface = new TQEL_COPN_Interface;
-    HardwareConfiguration &hw = CopnInterface->HardwareConfiguration;
-    hw = {};
-    hw.InterfaceType = QELCOPN_KIND_VIRTUALCAN;
-    std::strncpy(hw.AccessPoint, url_.c_str(), sizeof hw.AccessPoint - 1);
-    CANopenConfiguration &co = CopnInterface->CANopenConfiguration;
-    co = {};
-    co.InterfaceNodeID = OWN_NODE_ID;
-    co.Baud = BUS_BITRATE;
-    if (CopnInterface->SaveConfiguration(REGISTRY_PATH) == 0)
-        return "the library did not store the configuration";
-    hw = {};
-    co = {};
-    return {};
+    return StoreBusConfiguration(url_);
 }
 
 int AppOnBus::StopSimulator()
