@@ -35,6 +35,19 @@ int32_t withInterface(uint32_t h, Fn &&fn)
     });
 }
 
+// A setting for one node that cannot fail once the node ID and the handle
+// are good.
+template <typename Fn>
+int32_t withNode(uint32_t h, uint8_t node, Fn &&fn)
+{
+    if (!isNodeId(node))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        fn(i);
+        return true;
+    });
+}
+
 int32_t nmt(uint32_t h, NmtCommand command, uint8_t node)
 {
     if (!isNmtTarget(node))
@@ -172,12 +185,7 @@ QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
 
 QELCOPN_API int32_t SetNodeID(uint32_t h, uint8_t nodeId)
 {
-    if (!isNodeId(nodeId))
-        return 0;
-    return withInterface(h, [&](Interface &i) {
-        i.setNodeId(nodeId);
-        return true;
-    });
+    return withNode(h, nodeId, [&](Interface &i) { i.setNodeId(nodeId); });
 }
 
 QELCOPN_API int32_t SetBaud(uint32_t h, uint32_t bitsPerSecond)
@@ -194,22 +202,12 @@ QELCOPN_API int32_t SetOnline(uint32_t h, uint32_t online)
 
 QELCOPN_API int32_t AddNode(uint32_t h, uint8_t node)
 {
-    if (!isNodeId(node))
-        return 0;
-    return withInterface(h, [&](Interface &i) {
-        i.addNode(node);
-        return true;
-    });
+    return withNode(h, node, [&](Interface &i) { i.addNode(node); });
 }
 
 QELCOPN_API int32_t RemoveNode(uint32_t h, uint8_t node)
 {
-    if (!isNodeId(node))
-        return 0;
-    return withInterface(h, [&](Interface &i) {
-        i.removeNode(node);
-        return true;
-    });
+    return withNode(h, node, [&](Interface &i) { i.removeNode(node); });
 }
 
 QELCOPN_API int32_t CloseInterface(uint32_t h)
