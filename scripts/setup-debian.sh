@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  xvfb xauth fonts-dejavu-core imagemagick
+  qt6-charts-dev python3-can can-utils
+  xvfb xauth fonts-dejavu-core fonts-dejavu-extra imagemagick
 )
 
 SUDO=""
