@@ -141,7 +141,7 @@ bool Interface::send(const CanFrame &frame)
 {
     if (!isOnline())
         return false;
-    return io_->call([this, frame] { return online_.load() && port_ && port_->write(frame); }, false);
+    return io_->call([this, frame] { return online_.load() && port_ && write(frame); }, false);
 }
 
 Interface::NodeOnline Interface::nodeOnline(uint8_t node)
@@ -286,9 +286,18 @@ void Interface::onLost()
     closePort(sdo::ABORT_GENERAL);
 }
 
+bool Interface::write(const CanFrame &frame)
+{
+    if (!port_->write(frame))
+        return false;
+    taps_.onSent(frame, nowMicros());
+    return true;
+}
+
 void Interface::onFrame(const CanFrame &frame, int64_t rxMicros)
 {
-    if (frame.id > COB_ID_MAX)
+    taps_.onReceived(frame, rxMicros);
+    if (frame.error || frame.id > COB_ID_MAX)
         return;
     monitor_.onFrame(frame, rxMicros);
     if (frame.remote)
@@ -334,7 +343,7 @@ void Interface::handleStep(uint8_t node, const SdoClient::Step &step)
     if (!job)
         return;
     SdoClient::Status status = step.status;
-    if (step.send && !port_->write(step.frame) && status == SdoClient::Status::Running) {
+    if (step.send && !write(step.frame) && status == SdoClient::Status::Running) {
         job->client.cancel(sdo::ABORT_GENERAL);
         status = SdoClient::Status::Failed;
     }

@@ -7,6 +7,7 @@
 #include "CanBusPort.h"
 #include "Cia301.h"
 #include "FrameRing.h"
+#include "FrameTaps.h"
 #include "IoThread.h"
 #include "NodeMonitor.h"
 #include "SdoClient.h"
@@ -89,6 +90,8 @@ private:
     CanBusPort::OpenResult openPort(QString *error);
     void closePort(uint32_t reason);
     void onFrame(const CanFrame &frame, int64_t rxMicros);
+    // Every frame the library puts on the bus goes through here.
+    bool write(const CanFrame &frame);
     void onLost();
     void startJob(const std::shared_ptr<SdoJob> &job);
     void handleStep(uint8_t node, const SdoClient::Step &step);
@@ -113,6 +116,7 @@ private:
     std::array<std::atomic<int64_t>, 128> resetSentAt_{}; // µs, 0 = never
     std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
 
+    FrameTaps taps_; // fed in the I/O thread
     NodeMonitor monitor_;
     FrameRing<EmcyEntry> emcy_{kEmcyCapacity};
     mutable std::mutex pdoMutex_; // creation only; lookups go through pdoByCobId_

@@ -9,4 +9,7 @@ struct CanFrame {
     uint8_t length = 0;
     uint8_t data[8] = {};
     bool remote = false;
+    // An error frame as SocketCAN delivers it: id holds the error class
+    // bits (CAN_ERR_*, without CAN_ERR_FLAG), data the details.
+    bool error = false;
 };

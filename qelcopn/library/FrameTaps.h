@@ -1,0 +1,15 @@
+// What watches the bus as a whole rather than one node: every frame the
+// interface receives and every frame it sends passes here, in the I/O
+// thread, stamped when it was received or sent. Taps must be quick and
+// never block: they run on the path of every frame.
+#pragma once
+
+#include "CanFrame.h"
+
+#include <cstdint>
+
+class FrameTaps {
+public:
+    void onReceived(const CanFrame &frame, int64_t micros) { (void)frame, (void)micros; }
+    void onSent(const CanFrame &frame, int64_t micros) { (void)frame, (void)micros; }
+};
