@@ -30,6 +30,9 @@ extern "C" {
 #define QELCOPN_KIND_VIRTUALCAN 2u
 #define QELCOPN_KIND_PEAKCAN 3u
 #define QELCOPN_KIND_TINYCAN 4u
+/* A recording played back as a bus: AccessPoint is the absolute path of a
+ * candump .log file. */
+#define QELCOPN_KIND_RECORDING 5u
 
 /* Last-error code left by OpenInterface when the interface exists but is
  * not usable as it stands (down, or already held open by this library). */
@@ -135,6 +138,25 @@ QELCOPN_API int32_t PDO_Read_Receive_Count(uint32_t h, uint8_t node, uint8_t kin
 /* Emergency: one EMCY frame from the FIFO; message[0..7] = its data bytes,
  * message[8..11] = the receive time (as time2 above, little-endian). */
 QELCOPN_API int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18]);
+
+/* Recording: every frame received and sent, as a candump log (NAME.log)
+ * with the session beside it (NAME.json). Files are written by a thread of
+ * their own; a full queue or a failing disk loses frames, counted here. */
+#define QELCOPN_PATH_SIZE 4096
+typedef struct TraceStatus {
+    uint32_t Recording;     /* 1 while a recording runs */
+    uint32_t LastError;     /* errno of the last failed write, 0 when none */
+    uint64_t FramesWritten;
+    uint64_t FramesLost;
+    uint64_t BytesWritten;  /* of the .log */
+    char Path[QELCOPN_PATH_SIZE]; /* the .log being written, or last written */
+} TraceStatus;
+QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path);
+QELCOPN_API int32_t Trace_Stop(uint32_t h);
+QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status);
+/* The black box: writes the last `seconds` of frames the library kept in
+ * memory as a recording (.log and .json). */
+QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds);
 
 #ifdef __cplusplus
 }
