@@ -114,7 +114,8 @@ uint32_t ObjectDictionary::read(uint16_t index, uint8_t sub, std::vector<uint8_t
         put(value, GATEWAY_SUB_EVENT_TIMER, 1);
         return 0;
     case 0x180301:
-        put(value, cia301::tpdoCobId(3, identity_.node), 4);
+        // Bit 30: the PDO is not sent on a remote request, as the gateway does.
+        put(value, cia301::tpdoCobId(3, identity_.node) | cia301::COB_ID_NO_RTR, 4);
         return 0;
     case 0x180302:
         put(value, 0xFE, 1); // event-driven, manufacturer-specific

@@ -9,6 +9,7 @@
 #include "Driver.h"
 #include "Nmt.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -71,13 +72,15 @@ int32_t uploadValue(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, T *va
     if (value == nullptr)
         return 0;
     return withInterface(h, [&](Interface &i) {
-        uint8_t bytes[sizeof(T)] = {};
+        // Room for a whole expedited reply: a server may answer without a
+        // size, or with four bytes for a smaller object; the low bytes count.
+        uint8_t bytes[4] = {};
         size_t length = 0;
         if (!i.sdoUpload(node, index, sub, bytes, sizeof bytes, &length) || length == 0)
             return false;
         // A shorter object than asked for reads zero-extended.
         T result = 0;
-        for (size_t k = 0; k < length; ++k)
+        for (size_t k = 0; k < std::min(length, sizeof(T)); ++k)
             result = T(result | T(bytes[k]) << (8 * k));
         *value = result;
         return true;

@@ -20,9 +20,16 @@ int64_t nowMicros()
     return now;
 }
 
-// A node never heard of is asked once for its device type, this briefly,
-// so that a survey of a quiet bus does not take minutes.
-constexpr uint16_t kProbeTimeoutMs = 50;
+// A node never heard of is asked for its device type, this briefly, so
+// that a survey of a quiet bus does not take minutes. Slow rates get more:
+// the time is meant for the node's answer, not the frames' bits.
+constexpr int64_t kProbeTimeoutMicros = 50'000;
+constexpr uint32_t kProbeFullSpeed = 125'000;
+// A request and its answer on the bus, with stuffing, in bits.
+constexpr int64_t kProbeRoundTripBits = 2 * 135;
+// An unheard node is asked again after this long: it may have been
+// switched on since.
+constexpr int64_t kReprobeMicros = 10'000'000;
 // A node sends its boot-up within milliseconds of a reset; one that has not
 // been heard this long after our reset is taken as absent.
 constexpr int64_t kBootUpGraceMicros = 500000;
@@ -150,18 +157,60 @@ Interface::NodeOnline Interface::nodeOnline(uint8_t node)
         return NodeOnline::Failed;
     if (monitor_.online(node, nowMicros()))
         return NodeOnline::Online;
-    const int64_t resetAt = resetSentAt_[node].load();
-    const bool resetAndSilent = resetAt != 0 && nowMicros() - resetAt >= kBootUpGraceMicros;
-    if (!monitor_.heardOf(node) && !resetAndSilent && !probed_[node].exchange(true)) {
-        uint8_t deviceType[4];
-        size_t length = 0;
-        const uint16_t timeout = std::min<uint16_t>(kProbeTimeoutMs, sdoTimeoutMs_.load());
-        // Any answer, an abort included, shows that the node is there.
-        sdoUpload(node, 0x1000, 0, deviceType, sizeof deviceType, &length, timeout);
+    if (probeDue(node, nowMicros())) {
+        probe(node);
         if (!isOnline())
             return NodeOnline::Failed;
     }
     return monitor_.online(node, nowMicros()) ? NodeOnline::Online : NodeOnline::Offline;
+}
+
+bool Interface::probeDue(uint8_t node, int64_t now) const
+{
+    if (monitor_.heardOf(node))
+        return false;
+    const int64_t resetAt = resetSentAt_[node].load();
+    if (resetAt != 0 && now - resetAt >= kBootUpGraceMicros)
+        return false;
+    const int64_t probedAt = probedAt_[node].load();
+    return probedAt == 0 || now - probedAt >= kReprobeMicros;
+}
+
+void Interface::probe(uint8_t node)
+{
+    // The first probe asks every node never asked before at once: a survey
+    // asks them all in turn, and each silent one would cost a time-out.
+    const int64_t now = nowMicros();
+    const bool batch = probedAt_[node].load() == 0;
+    std::vector<std::shared_ptr<SdoJob>> jobs;
+    std::vector<std::unique_lock<std::mutex>> locks;
+    for (uint8_t n = NODE_ID_MIN; n <= NODE_ID_MAX; ++n) {
+        const bool asked = n == node;
+        if (!asked && (!batch || n == ownNodeId_.load() || probedAt_[n].load() != 0 || !probeDue(n, now)))
+            continue;
+        // A node in a transfer already shows by that transfer whether it is there.
+        std::unique_lock lock(sdoNodeLocks_[n], std::try_to_lock);
+        if (!lock.owns_lock())
+            continue;
+        probedAt_[n].store(now);
+        jobs.push_back(uploadJob(n, 0x1000, 0, 4, 0));
+        locks.push_back(std::move(lock));
+    }
+    const uint32_t rate = bitrate_.load();
+    const int64_t base = std::min(rate != 0 && rate < kProbeFullSpeed ? kProbeTimeoutMicros * kProbeFullSpeed / rate
+                                                                      : kProbeTimeoutMicros,
+                                  int64_t(sdoTimeoutMs_.load()) * 1000);
+    // The requests queue behind each other on the bus.
+    const int64_t queued = int64_t(jobs.size()) * kProbeRoundTripBits * 1'000'000 / (rate != 0 ? rate : 1'000'000);
+    std::vector<std::shared_ptr<SdoJob>> posted;
+    for (std::shared_ptr<SdoJob> &job : jobs) {
+        job->timeoutMicros = base + queued;
+        if (postJob(job))
+            posted.push_back(job);
+    }
+    // Any answer, an abort included, shows that the node is there.
+    for (const std::shared_ptr<SdoJob> &job : posted)
+        job->wait();
 }
 
 void Interface::noteReset(uint8_t node)
@@ -181,13 +230,7 @@ bool Interface::sdoUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *ou
     if (!isNodeId(node) || out == nullptr || length == nullptr)
         return false;
     std::lock_guard serial(sdoNodeLocks_[node]);
-    auto job = std::make_shared<SdoJob>();
-    job->node = node;
-    job->index = index;
-    job->sub = sub;
-    job->upload = true;
-    job->buffer.resize(std::min(capacity, kMaxUpload));
-    job->timeoutMicros = int64_t(timeoutMs != 0 ? timeoutMs : sdoTimeoutMs_.load()) * 1000;
+    const std::shared_ptr<SdoJob> job = uploadJob(node, index, sub, capacity, timeoutMs);
     if (!runJob(job))
         return false;
     std::memcpy(out, job->buffer.data(), job->length);
@@ -211,11 +254,27 @@ bool Interface::sdoDownload(uint8_t node, uint16_t index, uint8_t sub, const uin
     return runJob(job);
 }
 
+std::shared_ptr<SdoJob> Interface::uploadJob(uint8_t node, uint16_t index, uint8_t sub, size_t capacity,
+                                             uint16_t timeoutMs)
+{
+    auto job = std::make_shared<SdoJob>();
+    job->node = node;
+    job->index = index;
+    job->sub = sub;
+    job->upload = true;
+    job->buffer.resize(std::min(capacity, kMaxUpload));
+    job->timeoutMicros = int64_t(timeoutMs != 0 ? timeoutMs : sdoTimeoutMs_.load()) * 1000;
+    return job;
+}
+
+bool Interface::postJob(const std::shared_ptr<SdoJob> &job)
+{
+    return isOnline() && io_->post([self = shared_from_this(), job] { self->startJob(job); });
+}
+
 bool Interface::runJob(const std::shared_ptr<SdoJob> &job)
 {
-    if (!isOnline())
-        return false;
-    if (!io_->post([self = shared_from_this(), job] { self->startJob(job); }))
+    if (!postJob(job))
         return false;
     // The I/O thread always ends the job: answer, abort, time-out, loss of
     // the bus, going offline or closing.

@@ -97,7 +97,11 @@ private:
     void handleStep(uint8_t node, const SdoClient::Step &step);
     void armSdoTimer();
     void onSdoTimer();
+    std::shared_ptr<SdoJob> uploadJob(uint8_t node, uint16_t index, uint8_t sub, size_t capacity, uint16_t timeoutMs);
+    bool postJob(const std::shared_ptr<SdoJob> &job);
     bool runJob(const std::shared_ptr<SdoJob> &job);
+    bool probeDue(uint8_t node, int64_t now) const;
+    void probe(uint8_t node);
 
     std::shared_ptr<IoThread> io_;
     const uint32_t kind_;
@@ -112,7 +116,7 @@ private:
     std::atomic<uint8_t> ownNodeId_{127};
     std::atomic<uint16_t> sdoTimeoutMs_{1000};
     std::array<std::atomic<bool>, 128> nodesAdded_{};
-    std::array<std::atomic<bool>, 128> probed_{};
+    std::array<std::atomic<int64_t>, 128> probedAt_{}; // µs, 0 = never
     std::array<std::atomic<int64_t>, 128> resetSentAt_{}; // µs, 0 = never
     std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
 

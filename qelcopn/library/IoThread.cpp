@@ -16,7 +16,10 @@ bool IoThread::start()
         return true;
     if (thread_.joinable())
         return false; // stopping
-    thread_ = std::thread([this] { main(); });
+    thread_ = std::thread([this] {
+        id_.store(std::this_thread::get_id(), std::memory_order_release);
+        main();
+    });
     started_.wait(lock, [this] { return running_; });
     return true;
 }
@@ -31,13 +34,15 @@ void IoThread::stop()
         if (loop_ != nullptr)
             QMetaObject::invokeMethod(context_, [loop = loop_] { loop->quit(); }, Qt::QueuedConnection);
     }
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+    // One stop joins; the thread object is not touched while another does.
+    std::lock_guard join(joinMutex_);
+    if (thread_.joinable() && !inThisThread())
         thread_.join();
 }
 
 bool IoThread::inThisThread() const
 {
-    return thread_.get_id() == std::this_thread::get_id();
+    return id_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 bool IoThread::post(std::function<void()> fn)
@@ -55,6 +60,12 @@ bool IoThread::post(std::function<void()> fn)
 
 void IoThread::drain()
 {
+    // A task that waits in a nested event loop (a device connecting) must
+    // not have other tasks run underneath it: one of them could close the
+    // very interface it works on. They wait until it returns.
+    if (draining_)
+        return;
+    draining_ = true;
     std::deque<std::function<void()>> tasks;
     {
         std::lock_guard lock(mutex_);
@@ -63,6 +74,12 @@ void IoThread::drain()
     }
     for (auto &task : tasks)
         task();
+    draining_ = false;
+    std::lock_guard lock(mutex_);
+    if (!tasks_.empty() && context_ != nullptr) {
+        scheduled_ = true;
+        QMetaObject::invokeMethod(context_, [this] { drain(); }, Qt::QueuedConnection);
+    }
 }
 
 void IoThread::main()

@@ -4,6 +4,7 @@
 // visible to ThreadSanitizer, not only to Qt.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -50,6 +51,9 @@ private:
     void drain();
 
     std::thread thread_;
+    std::atomic<std::thread::id> id_{};
+    std::mutex joinMutex_;
+    bool draining_ = false; // the I/O thread's alone
     std::mutex mutex_;
     std::condition_variable started_;
     bool running_ = false;

@@ -28,6 +28,8 @@ constexpr uint8_t nodeOf(uint32_t cobId) { return uint8_t(cobId & 0x7F); }
 constexpr uint32_t functionOf(uint32_t cobId) { return cobId & 0x780; }
 constexpr unsigned TPDO_COUNT = 4;
 constexpr uint32_t COB_ID_MAX = 0x7FF;
+// PDO communication parameter, sub 1: the PDO does not answer a remote request.
+constexpr uint32_t COB_ID_NO_RTR = 0x40000000;
 
 // Frames only a node itself sends (its transmit PDOs, SDO replies, EMCY and
 // heartbeat), so each one shows that node is alive.

@@ -7,19 +7,22 @@
 using namespace cia301;
 
 namespace {
-// Gaps longer than this are silence, not a heartbeat period.
-constexpr int64_t kLongestHeartbeatMicros = 65'535'000;
+// Gaps longer than this are silence, not a heartbeat period: it bounds how
+// long a node that stopped is still taken as online (three periods).
+constexpr int64_t kLongestHeartbeatMicros = 10'000'000;
 } // namespace
 
 void NodeMonitor::onFrame(const CanFrame &frame, int64_t nowMicros)
 {
-    if (!isSentByNode(frame.id))
+    // A remote frame on a node's COB-ID is someone asking it (guarding,
+    // RTR), not the node talking.
+    if (!isSentByNode(frame.id) || frame.remote)
         return;
     Node &node = nodes_[nodeOf(frame.id)];
     // 0 means "never": a clock reading of 0 still counts as heard.
     const int64_t stamp = std::max<int64_t>(nowMicros, 1);
     node.lastHeard.store(stamp, std::memory_order_relaxed);
-    if (functionOf(frame.id) != COB_HEARTBEAT || frame.remote || frame.length < 1)
+    if (functionOf(frame.id) != COB_HEARTBEAT || frame.length < 1)
         return;
     const uint8_t state = frame.data[0] & 0x7F; // bit 7 is the guarding toggle
     node.state.store(state, std::memory_order_relaxed);

@@ -64,8 +64,10 @@ SdoClient::Step SdoClient::onFrame(const CanFrame &frame, int64_t nowMicros)
 {
     if (!running() || frame.id != COB_SDO_TX + node_ || frame.remote)
         return {};
+    // Not an SDO frame at all (some other sender's, or noise): the server
+    // may still answer properly.
     if (frame.length < 8)
-        return abort(sdo::ABORT_BAD_COMMAND);
+        return {};
     deadline_ = nowMicros + timeout_;
     const uint8_t scs = sdo::commandOf(frame.data[0]);
     if (scs == sdo::CS_ABORT)
@@ -129,6 +131,8 @@ SdoClient::Step SdoClient::onUploadSegment(const CanFrame &frame)
     if ((flags & sdo::FLAG_TOGGLE) != toggle_)
         return abort(sdo::ABORT_TOGGLE);
     const size_t length = 7 - ((flags >> 1) & 7);
+    if (sizeIndicated_ && length > indicatedSize_ - received_)
+        return abort(sdo::ABORT_TOO_LONG);
     if (length > capacity_ - received_)
         return abort(sdo::ABORT_OUT_OF_MEMORY);
     if (length > 0) // buffer_ may be null when the capacity is 0
@@ -136,8 +140,9 @@ SdoClient::Step SdoClient::onUploadSegment(const CanFrame &frame)
     received_ += length;
     if (flags & sdo::FLAG_LAST) {
         // The last segment came; a size announced before must have been met.
+        // The server is told too, so that both ends agree the transfer failed.
         if (sizeIndicated_ && received_ != indicatedSize_)
-            return finish(Status::Failed, received_ < indicatedSize_ ? sdo::ABORT_TOO_SHORT : sdo::ABORT_TOO_LONG);
+            return abort(sdo::ABORT_TOO_SHORT);
         return finish(Status::Done);
     }
     toggle_ ^= sdo::FLAG_TOGGLE;

@@ -25,7 +25,7 @@ TEST_F(SdoServerTest, ServesTheIdentityObjects)
     EXPECT_EQ(h.upload(0x1018, 2).u32(), 1101u);
     EXPECT_EQ(h.upload(0x1018, 3).u32(), 0x00010006u);
     EXPECT_EQ(h.upload(0x1018, 4).u32(), 100007u);
-    EXPECT_EQ(h.upload(0x1803, 1).u32(), 0x487u);
+    EXPECT_EQ(h.upload(0x1803, 1).u32(), 0x40000487u); // no RTR
     EXPECT_EQ(h.upload(0x1803, 5).u32(), 10u);
 }
 

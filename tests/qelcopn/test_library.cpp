@@ -174,6 +174,76 @@ TEST_F(LibraryTest, SdoTransfers)
     EXPECT_EQ(SetSDOTimeout(h, 0), 0);
 }
 
+TEST_F(LibraryTest, TypedUploadsTakeTheLowBytesOfAnyExpeditedReply)
+{
+    // A small object answered with four bytes, as some servers do.
+    node.setObject(0x2001, 0, {0x34, 0x12, 0x00, 0x00});
+    ASSERT_NE(SetOnline(h, 1), 0);
+    uint8_t value8 = 0;
+    ASSERT_NE(SDO_Upload_UNSIGNED8(h, kPeerNode, 0x2001, 0, &value8), 0);
+    EXPECT_EQ(value8, 0x34);
+    uint16_t value16 = 0;
+    ASSERT_NE(SDO_Upload_UNSIGNED16(h, kPeerNode, 0x2001, 0, &value16), 0);
+    EXPECT_EQ(value16, 0x1234);
+
+    // Expedited without a size: four bytes.
+    node.setSilent(true);
+    uint32_t value32 = 0;
+    int32_t ok = 0;
+    std::thread caller([&] { ok = SDO_Upload_UNSIGNED32(h, kPeerNode, 0x2001, 0, &value32); });
+    CanFrame request;
+    const bool asked = peer->waitFrame(&request);
+    sendFromPeer(0x580 + kPeerNode, {0x42, 0x01, 0x20, 0x00, 0x78, 0x56, 0x34, 0x12});
+    caller.join();
+    ASSERT_TRUE(asked);
+    EXPECT_NE(ok, 0);
+    EXPECT_EQ(value32, 0x12345678u);
+}
+
+TEST_F(LibraryTest, OnlineCloseAndUnloadFromTwoThreadsAtOnce)
+{
+    // Going online again connects in a nested event loop; a close or an
+    // unload from another thread must wait for it, not run inside it.
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> handle{h};
+    std::thread toggler([&] {
+        while (!stop.load()) {
+            SetOnline(handle, 1);
+            uint32_t online = 0;
+            GetNodeOnline(handle, kPeerNode, &online);
+            SetOnline(handle, 0);
+        }
+    });
+    Sleep(200);
+    EXPECT_NE(CloseInterface(h), 0);
+    uint32_t again = 0;
+    EXPECT_NE(OpenInterface(&again, &hw), 0);
+    handle = again;
+    h = again;
+    Sleep(100);
+    EXPECT_NE(UnloadDriver(), 0);
+    stop = true;
+    toggler.join();
+    EXPECT_EQ(SetOnline(h, 1), 0);
+}
+
+TEST_F(LibraryTest, TheFirstProbeAsksEveryUnheardNodeAtOnce)
+{
+    ASSERT_NE(SetOnline(h, 1), 0);
+    uint32_t online = 1;
+    ASSERT_NE(GetNodeOnline(h, 20, &online), 0);
+    EXPECT_EQ(online, 0u);
+    // Requests to nodes 1..126 (127 is our own), and the time-out's abort
+    // to each but the node that answered.
+    ASSERT_TRUE(eventually([&] { return peer->receivedCount() == 126 + 125; }));
+    ASSERT_NE(GetNodeOnline(h, 30, &online), 0);
+    EXPECT_EQ(online, 0u);
+    ASSERT_NE(GetNodeOnline(h, kPeerNode, &online), 0);
+    EXPECT_EQ(online, 1u);
+    Sleep(100);
+    EXPECT_EQ(peer->receivedCount(), 126u + 125u) << "later calls use the answers";
+}
+
 TEST_F(LibraryTest, NodeStateFromBootUpAndHeartbeat)
 {
     ASSERT_NE(SetOnline(h, 1), 0);

@@ -209,6 +209,46 @@ TEST(SdoUploadTest, ProtocolFaultsAbortTheTransfer)
     }
 }
 
+TEST(SdoUploadTest, SegmentsThatMissTheAnnouncedSizeAbortWithTheFrame)
+{
+    uint8_t buffer[256];
+    const auto announced = [](uint8_t size) { return serverFrame({0x41, 0x08, 0x10, 0x00, size, 0, 0, 0}); };
+    {
+        SCOPED_TRACE("more than announced: aborted at the segment that passes it");
+        SdoClient client;
+        client.startUpload(kNode, 0x1008, 0, buffer, sizeof buffer, 0, kTimeout);
+        client.onFrame(announced(10), 0);
+        EXPECT_TRUE(client.onFrame(serverFrame({0x00, 1, 2, 3, 4, 5, 6, 7}), 0).send); // 7 of 10, not last
+        const auto step = client.onFrame(serverFrame({0x10, 1, 2, 3, 4, 5, 6, 7}), 0);  // 14, not last
+        EXPECT_EQ(step.status, Status::Failed);
+        ASSERT_TRUE(step.send);
+        EXPECT_EQ(step.frame.data[0], 0x80);
+        EXPECT_EQ(abortCodeOf(step.frame), sdo::ABORT_TOO_LONG);
+    }
+    {
+        SCOPED_TRACE("less than announced: the abort goes out too");
+        SdoClient client;
+        client.startUpload(kNode, 0x1008, 0, buffer, sizeof buffer, 0, kTimeout);
+        client.onFrame(announced(10), 0);
+        const auto step = client.onFrame(serverFrame({0x0B, 1, 2}), 0); // 2 bytes, last
+        EXPECT_EQ(step.status, Status::Failed);
+        ASSERT_TRUE(step.send);
+        EXPECT_EQ(abortCodeOf(step.frame), sdo::ABORT_TOO_SHORT);
+    }
+    {
+        SCOPED_TRACE("a short frame on the reply COB-ID is not the server's");
+        SdoClient client;
+        uint8_t value[4] = {};
+        client.startUpload(kNode, 0x1000, 0, value, 4, 0, kTimeout);
+        CanFrame runt = serverFrame({0x43, 0x00, 0x10});
+        runt.length = 3;
+        const auto ignored = client.onFrame(runt, 0);
+        EXPECT_FALSE(ignored.send);
+        EXPECT_TRUE(client.running());
+        EXPECT_EQ(client.onFrame(serverFrame({0x43, 0x00, 0x10, 0x00, 1, 2, 3, 4}), 0).status, Status::Done);
+    }
+}
+
 TEST(SdoUploadTest, SilentServerTimesOutWithAbort)
 {
     uint8_t buffer[8];
@@ -310,6 +350,29 @@ TEST(NodeMonitorTest, StateAndOnlineFromWhatTheNodeSends)
     EXPECT_FALSE(monitor.heardOf(11));
     EXPECT_FALSE(monitor.online(0, 30 * s));
     EXPECT_FALSE(monitor.online(128, 30 * s));
+}
+
+TEST(NodeMonitorTest, RemoteRequestsAndLongGapsDoNotKeepANodeOnline)
+{
+    NodeMonitor monitor;
+    const int64_t s = 1'000'000;
+    // Another master guarding node 5 sends remote frames on its COB-ID.
+    CanFrame guard;
+    guard.id = 0x705;
+    guard.remote = true;
+    monitor.onFrame(guard, 1 * s);
+    EXPECT_FALSE(monitor.heardOf(5));
+    EXPECT_FALSE(monitor.online(5, 1 * s));
+
+    // Heartbeats 20 s apart are not taken as a period: the node, once
+    // silent, is offline after the usual window, not after a minute.
+    CanFrame heartbeat;
+    heartbeat.id = 0x706;
+    heartbeat.length = 1;
+    heartbeat.data[0] = NMT_STATE_OPERATIONAL;
+    monitor.onFrame(heartbeat, 10 * s);
+    monitor.onFrame(heartbeat, 30 * s);
+    EXPECT_FALSE(monitor.online(6, 34 * s));
 }
 
 TEST(FrameRingTest, KeepsOrderAndDropsTheOldestWhenFull)
