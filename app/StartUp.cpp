@@ -5,6 +5,7 @@
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
+#include "TForm_Trend.h"
 
 #include <QApplication>
 
@@ -17,6 +18,8 @@ void CreateForms()
     MainForm = new TMainForm;
     QObject::connect(MainForm, &TMainForm::Closed, qApp, &QCoreApplication::quit);
     Form_MTU = new TForm_MTU;
+    QObject::connect(Form_MTU, &TForm_MTU::PlotTrendRequested, Form_MTU,
+                     [](const QList<int> &rows) { PlotTrend(*Form_MTU, Form_MTU, rows); });
     AboutBox = new TAboutBox;
 }
 

@@ -72,6 +72,9 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
         MtuRxTime1[sub].store(rxTime1, std::memory_order_relaxed);
         MtuRxTime2[sub].store(rxTime2, std::memory_order_relaxed);
         MtuDataChanged.store(1, std::memory_order_release);
+        // One relaxed load keeps the cost for unplotted parameters near nothing.
+        if (MtuPlotted[sub].load(std::memory_order_relaxed) != 0)
+            TrendQueue.Push({int32_t(value), rxTime2, sub});
     } else if (index == GATEWAY_INDEX_DINBUS_BYTE) {
         DinBusByte[sub].store(field[0], std::memory_order_relaxed);
         DinBusChanged.store(1, std::memory_order_release);

@@ -20,6 +20,7 @@ TMonitorModel::TMonitorModel()
     StoreAll(MtuRxTime2, uint32_t(0));
     StoreAll(FaultState, uint16_t(0));
     StoreAll(DinBusByte, uint8_t(0));
+    StoreAll(MtuPlotted, uint8_t(0));
     for (J1939_PARAMETER &slot : J1939Params) {
         for (int b = 0; b < J1939_DATA_BYTES; ++b) {
             slot.Data[b].store(0x00, std::memory_order_relaxed);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "GatewayObjects.h"
+#include "TrendQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -29,6 +30,16 @@ constexpr int J1939_DATA_BYTES = 8;
 // for a defective sensor.
 constexpr int32_t MTU_VALUE_MISSING = 0x7FFFFFFF;
 constexpr int32_t MTU_VALUE_SENSOR_DEFECT = int32_t(0x80000001u);
+// The text a parameter shows instead of a number when its value is no reading;
+// nullptr for a reading.
+inline const char *MtuValueMark(int32_t value)
+{
+    if (value == MTU_VALUE_MISSING)
+        return "Missing Data";
+    if (value == MTU_VALUE_SENSOR_DEFECT)
+        return "Sensor Defect";
+    return nullptr;
+}
 // Differs from every value a row can hold after a reset, so the next pass draws it.
 constexpr int32_t MTU_VALUE_NEVER_SHOWN = int32_t(0xFFFFFFFFu);
 
@@ -75,6 +86,12 @@ public:
     std::atomic<int32_t> ListenOnly{0};
     std::atomic<int32_t> ProductCode{0};
     J1939_PARAMETER J1939Params[256];
+
+    // Trends: the decoder hands every value of an MTU parameter whose flag is
+    // set to the queue (the PDO thread is its one producer); the trend window
+    // sets the flags and drains the queue.
+    std::atomic<uint8_t> MtuPlotted[256];
+    TTrendQueue TrendQueue;
 
     // Display bookkeeping: 1 once row n has shown a real receipt since the
     // monitor was created or Lock Data was last released. Until then the row

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QFont>
 #include <QFrame>
+#include <QHeaderView>
+#include <QMenu>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -17,6 +19,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <set>
 
 TForm_MTU *Form_MTU = nullptr;
 
@@ -103,7 +106,13 @@ TForm_MTU::TForm_MTU(QWidget *owner) : QDialog(owner)
     DisplayJ1939Data();
 }
 
-TForm_MTU::~TForm_MTU() = default;
+TForm_MTU::~TForm_MTU()
+{
+    // Windows opened over the monitor (the trend) use its model: they go while it is whole.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (child->isWindow())
+            delete child;
+}
 
 void TForm_MTU::CreateComponents()
 {
@@ -174,6 +183,8 @@ void TForm_MTU::CreateComponents()
     setTabOrder(CheckBox_DataLocked, Button1);
     setTabOrder(Button1, Button_Close);
 
+    CreateMtuDataMenu();
+
     FormSize1 = std::make_unique<TFormSize>(this, QStringLiteral("Form_MTU"));
 
     Timer1 = new QTimer(this);
@@ -203,6 +214,39 @@ void TForm_MTU::WriteCatalogue()
         WriteNumber(AdvStringGrid_DinBus, n);
     for (int i = 0; i < DINBUS_NAMED_ROWS; ++i)
         AdvStringGrid_DinBus->SetCell(1, i + 1, DinBusByteNames[i]);
+}
+
+void TForm_MTU::CreateMtuDataMenu()
+{
+    TStringGrid *grid = AdvStringGrid_MTU_Data;
+    MtuDataMenu = new QMenu(grid);
+    QAction *plotTrend = MtuDataMenu->addAction(QStringLiteral("Plot Trend"));
+    connect(plotTrend, &QAction::triggered, this, [this] { emit PlotTrendRequested(ChosenMtuRows()); });
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](const QPoint &at) {
+        clickedMtuRow_ = grid->rowAt(at.y()) + 1;
+        MtuDataMenu->popup(grid->viewport()->mapToGlobal(at));
+    });
+    // The row numbers sit in the vertical header, outside the cells.
+    connect(grid->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int section) {
+        const int row = section + 1;
+        if (row >= MTU_FIRST_ROW && row <= MTU_LAST_ROW)
+            emit PlotTrendRequested({row});
+    });
+}
+
+QList<int> TForm_MTU::ChosenMtuRows() const
+{
+    std::set<int> rows;
+    for (const QModelIndex &cell : AdvStringGrid_MTU_Data->selectionModel()->selectedIndexes())
+        rows.insert(cell.row() + 1);
+    if (rows.empty() && clickedMtuRow_ >= MTU_FIRST_ROW && clickedMtuRow_ <= MTU_LAST_ROW)
+        rows.insert(clickedMtuRow_);
+    QList<int> chosen;
+    for (int row : rows)
+        if (row >= MTU_FIRST_ROW && row <= MTU_LAST_ROW)
+            chosen.append(row);
+    return chosen;
 }
 
 QString TForm_MTU::StatusText() const { return StatusPanel_->text(); }

@@ -8,11 +8,14 @@
 #include <QColor>
 #include <QDialog>
 
+#include <QList>
+
 #include <memory>
 
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
@@ -55,6 +58,11 @@ public:
     QWidget *TabSheet_J1939 = nullptr;
     TStringGrid *AdvStringGrid_J1939 = nullptr;
 
+    // The MTU grid's context menu: further entries are appended to it.
+    QMenu *MtuDataMenu = nullptr;
+    // The MTU rows a menu entry acts on: the selected ones, else the one clicked.
+    QList<int> ChosenMtuRows() const;
+
     // The status bar's one panel.
     QString StatusText() const;
 
@@ -74,6 +82,10 @@ public:
     void DisplayDinBus();
     void DisplayJ1939Data();
 
+signals:
+    // "Plot Trend" on these MTU rows (the app opens the trend window).
+    void PlotTrendRequested(const QList<int> &rows);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -84,6 +96,9 @@ private:
     void ShowTabsForProduct(int32_t productCode);
     float ReceptionMs(uint32_t rxTime2) const;
     void RepaintRowColour(int row);
+    void CreateMtuDataMenu();
+
+    int clickedMtuRow_ = 0;
 
     QLabel *StatusPanel_ = nullptr;
 };

@@ -44,10 +44,8 @@ bool TakeFlag(std::atomic<int32_t> &flag) { return flag.exchange(0, std::memory_
 
 void FormatValue(CellText &text, int32_t value)
 {
-    if (value == MTU_VALUE_MISSING)
-        std::snprintf(text, sizeof text, "Missing Data");
-    else if (value == MTU_VALUE_SENSOR_DEFECT)
-        std::snprintf(text, sizeof text, "Sensor Defect");
+    if (const char *mark = MtuValueMark(value))
+        std::snprintf(text, sizeof text, "%s", mark);
     else
         std::snprintf(text, sizeof text, "%ld", long(value));
 }

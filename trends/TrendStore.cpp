@@ -1,0 +1,258 @@
+#include "TrendStore.h"
+
+#include "MonitorModel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+// Where a step line is being built: the open segment and the receipts of the
+// current column that are not drawn yet.
+class StepLineBuilder {
+public:
+    StepLineBuilder(int64_t fromUs, int64_t columnUs) : fromUs_(fromUs), columnUs_(columnUs) {}
+
+    void Value(int64_t timeUs, int32_t value)
+    {
+        const int64_t column = columnUs_ > 0 ? (timeUs - fromUs_) / columnUs_ : 0;
+        const double v = value;
+        if (pending_ > 0 && columnUs_ > 0 && column == column_) {
+            low_ = std::min(low_, v);
+            high_ = std::max(high_, v);
+            last_ = v;
+            ++pending_;
+            return;
+        }
+        Flush();
+        column_ = column;
+        firstUs_ = timeUs;
+        first_ = low_ = high_ = last_ = v;
+        pending_ = 1;
+    }
+
+    void Gap(int64_t timeUs) { End(timeUs); }
+
+    std::vector<TTrendSegment> Finish(int64_t toUs)
+    {
+        End(toUs);
+        return std::move(segments_);
+    }
+
+private:
+    static double Ms(int64_t us) { return double(us) / 1000.0; }
+
+    void Flush()
+    {
+        if (pending_ == 0)
+            return;
+        const double at = Ms(firstUs_);
+        if (open_)
+            segments_.back().push_back({at, held_}); // the value before holds until this receipt
+        else
+            segments_.emplace_back();
+        open_ = true;
+        TTrendSegment &line = segments_.back();
+        line.push_back({at, first_});
+        if (pending_ > 1) {
+            // Within one column the receipts draw as one vertical stroke.
+            line.push_back({at, low_});
+            line.push_back({at, high_});
+            line.push_back({at, last_});
+        }
+        held_ = last_;
+        pending_ = 0;
+    }
+
+    void End(int64_t timeUs)
+    {
+        Flush();
+        if (open_)
+            segments_.back().push_back({Ms(timeUs), held_});
+        open_ = false;
+    }
+
+    int64_t fromUs_;
+    int64_t columnUs_;
+    std::vector<TTrendSegment> segments_;
+    bool open_ = false;
+    double held_ = 0;
+    int pending_ = 0;
+    int64_t column_ = 0;
+    int64_t firstUs_ = 0;
+    double first_ = 0, low_ = 0, high_ = 0, last_ = 0;
+};
+
+// Receipts per column above which a column keeps only four of them.
+constexpr size_t DECIMATE_ABOVE_PER_COLUMN = 4;
+constexpr size_t COMPACT_AFTER = 4096;
+
+} // namespace
+
+bool TTrendStore::Add(int parameter, std::string name)
+{
+    if (Full() || IndexOf(parameter) >= 0)
+        return false;
+    Series added;
+    added.Parameter = parameter;
+    added.Name = std::move(name);
+    series_.push_back(std::move(added));
+    return true;
+}
+
+void TTrendStore::Remove(int parameter)
+{
+    const int at = IndexOf(parameter);
+    if (at >= 0)
+        series_.erase(series_.begin() + at);
+}
+
+int TTrendStore::IndexOf(int parameter) const
+{
+    for (size_t i = 0; i < series_.size(); ++i)
+        if (series_[i].Parameter == parameter)
+            return int(i);
+    return -1;
+}
+
+void TTrendStore::Append(int parameter, int64_t timeUs, int32_t value)
+{
+    const int at = IndexOf(parameter);
+    if (at < 0)
+        return;
+    Series &s = series_[size_t(at)];
+    s.TimesUs.push_back(timeUs);
+    s.Values.push_back(value);
+    while (s.First < s.TimesUs.size() && s.TimesUs[s.First] < timeUs - KEEP_US)
+        ++s.First;
+    // Letting go of the aged entries in one move keeps appending amortised constant.
+    if (s.First > COMPACT_AFTER && s.First > s.Size()) {
+        s.TimesUs.erase(s.TimesUs.begin(), s.TimesUs.begin() + ptrdiff_t(s.First));
+        s.Values.erase(s.Values.begin(), s.Values.begin() + ptrdiff_t(s.First));
+        s.First = 0;
+    }
+}
+
+std::vector<TTrendSegment> TTrendStore::StepLine(size_t series, int64_t fromUs, int64_t toUs, int columns) const
+{
+    if (series >= series_.size() || toUs <= fromUs)
+        return {};
+    const Series &s = series_[series];
+    const auto begin = s.TimesUs.begin() + ptrdiff_t(s.First);
+    const size_t lo = size_t(std::lower_bound(begin, s.TimesUs.end(), fromUs) - s.TimesUs.begin());
+    const size_t hi = size_t(std::upper_bound(begin, s.TimesUs.end(), toUs) - s.TimesUs.begin());
+    const size_t start = lo > s.First ? lo - 1 : lo;
+    const bool decimate = columns > 0 && hi - start > DECIMATE_ABOVE_PER_COLUMN * size_t(columns);
+    StepLineBuilder line(fromUs, decimate ? std::max<int64_t>(1, (toUs - fromUs) / columns) : 0);
+    for (size_t i = start; i < hi; ++i) {
+        const int64_t at = std::max(s.TimesUs[i], fromUs);
+        if (MtuValueMark(s.Values[i]) != nullptr)
+            line.Gap(at);
+        else
+            line.Value(at, s.Values[i]);
+    }
+    return line.Finish(toUs);
+}
+
+std::optional<int32_t> TTrendStore::ValueAt(size_t series, int64_t timeUs) const
+{
+    if (series >= series_.size())
+        return std::nullopt;
+    const Series &s = series_[series];
+    const auto begin = s.TimesUs.begin() + ptrdiff_t(s.First);
+    const auto after = std::upper_bound(begin, s.TimesUs.end(), timeUs);
+    if (after == begin)
+        return std::nullopt;
+    return s.Values[size_t(after - s.TimesUs.begin()) - 1];
+}
+
+std::optional<std::pair<double, double>> TTrendStore::Range(const std::vector<TTrendSegment> &segments)
+{
+    std::optional<std::pair<double, double>> range;
+    for (const TTrendSegment &segment : segments)
+        for (const TTrendPoint &point : segment) {
+            if (!range)
+                range.emplace(point.Value, point.Value);
+            range->first = std::min(range->first, point.Value);
+            range->second = std::max(range->second, point.Value);
+        }
+    return range;
+}
+
+std::string TTrendStore::ExportCsv() const
+{
+    std::string csv = "Time";
+    for (const Series &s : series_)
+        csv += ',' + CsvField(s.Name);
+    csv += "\r\n";
+
+    std::vector<size_t> next(series_.size());
+    std::vector<std::optional<int32_t>> held(series_.size());
+    for (size_t i = 0; i < series_.size(); ++i)
+        next[i] = series_[i].First;
+    for (;;) {
+        // The earliest receipt not yet written, over every series.
+        std::optional<int64_t> at;
+        for (size_t i = 0; i < series_.size(); ++i)
+            if (next[i] < series_[i].TimesUs.size() && (!at || series_[i].TimesUs[next[i]] < *at))
+                at = series_[i].TimesUs[next[i]];
+        if (!at)
+            break;
+        for (size_t i = 0; i < series_.size(); ++i)
+            while (next[i] < series_[i].TimesUs.size() && series_[i].TimesUs[next[i]] == *at)
+                held[i] = series_[i].Values[next[i]++];
+        csv += IsoTimeUs(*at);
+        for (const std::optional<int32_t> &value : held) {
+            csv += ',';
+            if (!value)
+                continue;
+            const char *mark = MtuValueMark(*value);
+            csv += mark != nullptr ? std::string(mark) : std::to_string(*value);
+        }
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+size_t TTrendStore::PointCount() const
+{
+    size_t points = 0;
+    for (const Series &s : series_)
+        points += s.Size();
+    return points;
+}
+
+size_t TTrendStore::MemoryBytes() const
+{
+    size_t bytes = series_.capacity() * sizeof(Series);
+    for (const Series &s : series_)
+        bytes += s.TimesUs.capacity() * sizeof(int64_t) + s.Values.capacity() * sizeof(int32_t) + s.Name.capacity();
+    return bytes;
+}
+
+std::string IsoTimeUs(int64_t wallUs)
+{
+    const int64_t seconds = wallUs >= 0 ? wallUs / 1000000 : -((-wallUs + 999999) / 1000000);
+    const long micros = long(wallUs - seconds * 1000000);
+    const std::time_t t = std::time_t(seconds);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, micros);
+    return text;
+}
+
+std::string CsvField(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
