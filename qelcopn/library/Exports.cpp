@@ -383,3 +383,48 @@ QELCOPN_API int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18
 }
 
 } // extern "C"
+
+QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path)
+{
+    if (path == nullptr || *path == '\0') {
+        errno = EINVAL;
+        return 0;
+    }
+    int error = ENXIO; // no such handle
+    const int32_t result = withInterface(h, [&](Interface &i) {
+        const bool ok = i.startTrace(path);
+        error = ok ? 0 : errno;
+        return ok;
+    });
+    errno = result ? 0 : error;
+    return result;
+}
+
+QELCOPN_API int32_t Trace_Stop(uint32_t h)
+{
+    return withInterface(h, [](Interface &i) { return i.stopTrace(); });
+}
+
+QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status)
+{
+    if (status == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        const Interface::TraceState state = i.traceState();
+        std::memset(status, 0, sizeof *status);
+        status->Recording = state.recording ? 1 : 0;
+        status->LastError = uint32_t(state.lastError);
+        status->FramesWritten = state.written;
+        status->FramesLost = state.lost;
+        status->BytesWritten = state.bytes;
+        std::strncpy(status->Path, state.path.c_str(), sizeof status->Path - 1);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds)
+{
+    (void)h, (void)path, (void)seconds;
+    errno = ENOSYS; // the black box is not kept yet
+    return 0;
+}

@@ -5,11 +5,26 @@
 #pragma once
 
 #include "CanFrame.h"
+#include "Recorder.h"
 
 #include <cstdint>
 
 class FrameTaps {
 public:
-    void onReceived(const CanFrame &frame, int64_t micros) { (void)frame, (void)micros; }
-    void onSent(const CanFrame &frame, int64_t micros) { (void)frame, (void)micros; }
+    void onReceived(const CanFrame &frame, int64_t micros)
+    {
+        if (recorder_)
+            recorder_->add(frame, micros, false);
+    }
+    void onSent(const CanFrame &frame, int64_t micros)
+    {
+        if (recorder_)
+            recorder_->add(frame, micros, true);
+    }
+
+    // The recording being written, nullptr when none; set in the I/O thread.
+    void setRecorder(trace::Recorder *recorder) { recorder_ = recorder; }
+
+private:
+    trace::Recorder *recorder_ = nullptr;
 };

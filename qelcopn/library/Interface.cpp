@@ -1,10 +1,12 @@
 #include "Interface.h"
 
+#include "Configuration.h"
 #include "Platform.h"
 
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <vector>
@@ -116,6 +118,63 @@ void Interface::close()
         sdoTimer_.reset();
         return true;
     }, false);
+    stopTrace();
+}
+
+bool Interface::startTrace(const std::string &path)
+{
+    std::lock_guard lock(traceMutex_);
+    if (recorder_) {
+        errno = EBUSY;
+        return false;
+    }
+    trace::SessionInfo info;
+    info.interfaceKind = kind_;
+    char name[256] = {};
+    if (configuration::interfaceName(kind_, name))
+        info.interfaceName = name;
+    info.accessPoint = accessPoint_.toStdString();
+    info.bitrate = bitrate_.load();
+    info.ownNodeId = ownNodeId_.load();
+    std::unique_ptr<trace::Recorder> recorder = trace::Recorder::start(path, info);
+    if (!recorder)
+        return false;
+    trace::Recorder *raw = recorder.get();
+    if (!io_->call([this, raw] { taps_.setRecorder(raw); return true; }, false)) {
+        recorder->stop();
+        errno = ENXIO;
+        return false;
+    }
+    recorder_ = std::move(recorder);
+    return true;
+}
+
+bool Interface::stopTrace()
+{
+    std::lock_guard lock(traceMutex_);
+    if (!recorder_)
+        return false;
+    // Once the I/O thread has let go, nothing adds to the queue any more.
+    io_->call([this] { taps_.setRecorder(nullptr); return true; }, false);
+    recorder_->stop();
+    lastTrace_ = std::move(recorder_);
+    return true;
+}
+
+Interface::TraceState Interface::traceState() const
+{
+    std::lock_guard lock(traceMutex_);
+    TraceState state;
+    const trace::Recorder *recorder = recorder_ ? recorder_.get() : lastTrace_.get();
+    if (!recorder)
+        return state;
+    state.recording = recorder_ != nullptr;
+    state.lastError = recorder->lastError();
+    state.written = recorder->framesWritten();
+    state.lost = recorder->framesLost();
+    state.bytes = recorder->bytesWritten();
+    state.path = recorder->path();
+    return state;
 }
 
 bool Interface::setOnline(bool online)

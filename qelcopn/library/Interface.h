@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class QTimer;
 struct SdoJob;
@@ -82,6 +83,17 @@ public:
     PdoChannel *pdo(uint8_t node, uint16_t number) const;
     bool takeEmergency(EmcyEntry *entry) { return emcy_.take(entry); }
 
+    // Recording of every frame both ways. startTrace fails with errno set.
+    struct TraceState {
+        bool recording = false;
+        int lastError = 0;
+        uint64_t written = 0, lost = 0, bytes = 0;
+        std::string path;
+    };
+    bool startTrace(const std::string &path);
+    bool stopTrace();
+    TraceState traceState() const;
+
     void addNode(uint8_t node) { nodesAdded_[node].store(true, std::memory_order_relaxed); }
     void removeNode(uint8_t node) { nodesAdded_[node].store(false, std::memory_order_relaxed); }
 
@@ -121,6 +133,9 @@ private:
     std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
 
     FrameTaps taps_; // fed in the I/O thread
+    mutable std::mutex traceMutex_;
+    std::unique_ptr<trace::Recorder> recorder_;  // the one running
+    std::unique_ptr<trace::Recorder> lastTrace_; // the one stopped last
     NodeMonitor monitor_;
     FrameRing<EmcyEntry> emcy_{kEmcyCapacity};
     mutable std::mutex pdoMutex_; // creation only; lookups go through pdoByCobId_
