@@ -1,7 +1,6 @@
 #include "Dialogs.h"
 
 #include <QApplication>
-#include <QCursor>
 
 #include <mutex>
 
@@ -15,6 +14,7 @@ MessageBoxHook hook;
 QMessageBox::StandardButton ShowMessageBox(const QString &text, const QString &caption,
                                            QMessageBox::StandardButtons buttons)
 {
+    TOverrideCursor arrow(Qt::ArrowCursor);
     MessageBoxHook answer;
     {
         std::lock_guard lock(hookMutex);
@@ -49,14 +49,4 @@ void RunGuarded(const std::function<void()> &handler)
     } catch (const std::exception &error) {
         ShowException(error);
     }
-}
-
-THourglassCursor::THourglassCursor()
-{
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-}
-
-THourglassCursor::~THourglassCursor()
-{
-    QApplication::restoreOverrideCursor();
 }

@@ -3,6 +3,8 @@
 // boxes without a person and see what was shown.
 #pragma once
 
+#include "OverrideCursor.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -14,6 +16,7 @@ inline const QString APPLICATION_TITLE = QStringLiteral("Tarnwick");
 
 // Shows a modal box with the text, the caption and the buttons, no icon, and
 // returns the button chosen. Closing a box that has Cancel answers Cancel.
+// The pointer is the arrow while the box is up, even under the hourglass.
 QMessageBox::StandardButton ShowMessageBox(const QString &text, const QString &caption,
                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
@@ -30,12 +33,3 @@ void ShowException(const std::exception &error);
 // no exception may unwind through the toolkit's own code.
 void RunGuarded(const std::function<void()> &handler);
 
-// Shows the hourglass while it lives; the cursor that was in effect before
-// comes back however the scope ends.
-class THourglassCursor {
-public:
-    THourglassCursor();
-    ~THourglassCursor();
-    THourglassCursor(const THourglassCursor &) = delete;
-    THourglassCursor &operator=(const THourglassCursor &) = delete;
-};

@@ -248,10 +248,12 @@ void TMainForm::ShowInterfaceConfiguration()
         showSecond(false);
     }
 
-    // The buffer starts empty, and what a failed call left in it is not shown.
+    // The result is not consulted: for a kind it has no name for, the library
+    // still leaves a text saying so. The buffer starts empty, so that a
+    // missing entry point shows nothing.
     char name[QELCOPN_TEXT_SIZE] = {};
-    const bool named = CopnInterface->GetInterfaceName(hw.InterfaceType, name) != 0;
-    StaticText_InterfaceType->SetText(named ? EightBitText(name, sizeof name) : QString());
+    CopnInterface->GetInterfaceName(hw.InterfaceType, name);
+    StaticText_InterfaceType->SetText(EightBitText(name, sizeof name));
     StaticText_CANopenBaud->SetText(QString::number(co.Baud / 1000) + QLatin1Char('k'));
     StaticText_NodeID->SetText(QString::number(co.InterfaceNodeID));
 }

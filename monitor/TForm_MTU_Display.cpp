@@ -6,6 +6,7 @@
 // taken as shown without being drawn.
 #include "TForm_MTU.h"
 
+#include "OverrideCursor.h"
 #include "QEL_COPN_Interface.h"
 #include "StringGrid.h"
 
@@ -281,7 +282,11 @@ void TForm_MTU::ShowTabsForProduct(int32_t productCode)
 
 void TForm_MTU::FormShow()
 {
-    ReadGatewayState();
+    {
+        // Two reads that can take a second each on a silent gateway.
+        THourglassCursor hourglass;
+        ReadGatewayState();
+    }
     const int32_t productCode = ProductCode.load(relaxed);
     if (productCode == int32_t(PRODUCT_CODE_MTU_GATEWAY)) {
         ShowTabsForProduct(productCode);

@@ -115,16 +115,16 @@ TEST_F(MainWindow, ConfigurationDisplayFollowsAccessPointThenPortThenComPort)
     ExpectDisplay(Shown(), {"Virtual CAN bus", "Access Point:", "can0", false, {}, {}, "125k", "1"}, "all three set");
 
     Reconfigure(Hardware(7, {}, 0x300, 5, 3, 9600), CANopen(0x105, 1000000));
-    ExpectDisplay(Shown(), {"", "Port:", "768", true, "IRQ:", "5", "1000k", "261"}, "port with IRQ");
+    ExpectDisplay(Shown(), {"Unknown interface (7)", "Port:", "768", true, "IRQ:", "5", "1000k", "261"}, "port with IRQ");
 
     Reconfigure(Hardware(7, {}, 0x300, 0, 3, 9600), CANopen(0xFFFFFFFF, 83333));
-    ExpectDisplay(Shown(), {"", "Port:", "768", false, {}, {}, "83k", "4294967295"}, "port without IRQ");
+    ExpectDisplay(Shown(), {"Unknown interface (7)", "Port:", "768", false, {}, {}, "83k", "4294967295"}, "port without IRQ");
 
     Reconfigure(Hardware(0, {}, 0, 0, 3, 19200), CANopen(2, 0));
-    ExpectDisplay(Shown(), {"", "COM Port:", "COM3", true, "COM Baud:", "19200", "0k", "2"}, "COM port with speed");
+    ExpectDisplay(Shown(), {"Unknown interface (0)", "COM Port:", "COM3", true, "COM Baud:", "19200", "0k", "2"}, "COM port with speed");
 
     Reconfigure(Hardware(0, {}, 0, 9, 3, 0), CANopen(2, 4294967295u));
-    ExpectDisplay(Shown(), {"", "COM Port:", "COM3", false, {}, {}, "4294967k", "2"}, "COM port without speed");
+    ExpectDisplay(Shown(), {"Unknown interface (0)", "COM Port:", "COM3", false, {}, {}, "4294967k", "2"}, "COM port without speed");
 
     Reconfigure(Hardware(1, {}, 0, 9, 0, 9600), CANopen(127, 250000));
     ExpectDisplay(Shown(), {"SocketCAN", "Not Configured", "", false, {}, {}, "250k", "127"}, "nothing set");
@@ -149,16 +149,16 @@ TEST_F(MainWindow, LibraryTextsAreReadNoFurtherThanTheirBuffers)
     EXPECT_TRUE(form->StaticText_InterfaceConfig1->toolTip().isEmpty());
 }
 
-TEST_F(MainWindow, InterfaceTypeIsEmptyWhenTheNameCannotBeHad)
+TEST_F(MainWindow, InterfaceTypeShowsTheBufferWhateverTheResult)
 {
-    // A failing call that leaves junk in the buffer shows nothing of it.
-    qeldouble::SetInterfaceName(2, "junk");
+    // A kind the library has no name for: its text says so.
+    Open(Hardware(7, "can0"));
+    EXPECT_EQ(form->StaticText_InterfaceType->text(), QStringLiteral("Unknown interface (7)"));
+    // A failing call's text is shown too.
+    qeldouble::SetInterfaceName(2, "Partly known");
     qeldouble::SetResult("GetInterfaceName", 0);
-    Open(Hardware(2, "can0"));
-    EXPECT_EQ(form->StaticText_InterfaceType->text(), QString());
-    // A kind the library has no name for.
-    Reconfigure(Hardware(9, "can0"));
-    EXPECT_EQ(form->StaticText_InterfaceType->text(), QString());
+    Reconfigure(Hardware(2, "can0"));
+    EXPECT_EQ(form->StaticText_InterfaceType->text(), QStringLiteral("Partly known"));
 }
 
 TEST_F(MainWindow, PictureIsChosenOnceByInterfaceType)

@@ -5,6 +5,9 @@
 
 #include "SpinEdit.h"
 
+#include <QApplication>
+#include <QCursor>
+
 #include <cerrno>
 
 namespace {
@@ -80,6 +83,12 @@ TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
         {0, "Cannot Open Interface"},
     };
     qeldouble::SetResult("OpenInterface", 0);
+    // The box waits for the user: the pointer says so, not the hourglass.
+    std::vector<int> cursors;
+    boxes.onShow = [&cursors](const ShownBox &) {
+        const QCursor *cursor = QApplication::overrideCursor();
+        cursors.push_back(cursor != nullptr ? int(cursor->shape()) : -1);
+    };
     for (const auto &[lastError, text] : cases) {
         SCOPED_TRACE(text);
         boxes.boxes.clear();
@@ -94,6 +103,7 @@ TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
         EXPECT_EQ(Shown(), AT_START_UP);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
+    EXPECT_EQ(cursors, std::vector<int>(std::size(cases), Qt::ArrowCursor));
 }
 
 TEST_F(NetworkAccess, FailureOnTheWayOnlineStopsThereAndLeavesTheInterfaceOpen)

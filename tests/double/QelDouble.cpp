@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -387,6 +388,8 @@ int32_t GetInterfaceName(uint32_t interfaceType, char name[QELCOPN_TEXT_SIZE])
     const bool known = it != ex.script().names.end();
     if (known && name != nullptr && !it->second.empty())
         std::memcpy(name, it->second.data(), std::min<size_t>(it->second.size(), QELCOPN_TEXT_SIZE));
+    else if (!known && name != nullptr) // as the library does
+        std::snprintf(name, QELCOPN_TEXT_SIZE, "Unknown interface (%u)", unsigned(interfaceType));
     return ex.result(known ? 1 : 0);
 }
 

@@ -69,7 +69,8 @@ std::optional<std::pair<HardwareConfiguration, CANopenConfiguration>> LastSavedC
 
 // The bytes GetInterfaceName writes for a kind (at most 256 are written;
 // give no zero byte to test a buffer left unterminated). A kind without a
-// name makes GetInterfaceName fail and write nothing.
+// name makes GetInterfaceName fail and write "Unknown interface (N)", as the
+// library does.
 void SetInterfaceName(uint32_t interfaceType, const std::string &name);
 void SetInterfaceNameBytes(uint32_t interfaceType, std::vector<char> bytes);
 

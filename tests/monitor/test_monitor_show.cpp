@@ -4,6 +4,8 @@
 #include "MonitorWindowFixture.h"
 #include "QEL_COPN_Interface.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -27,12 +29,20 @@ struct SdoScript {
     uint8_t node = 0;
     std::vector<std::pair<uint16_t, uint8_t>> objects;
     uint32_t lengthOffered = 0;
+    std::vector<int> cursors; // the override cursor's shape at each read, -1 for none
 };
 SdoScript script;
+
+void NoteCursor()
+{
+    const QCursor *cursor = QApplication::overrideCursor();
+    script.cursors.push_back(cursor != nullptr ? int(cursor->shape()) : -1);
+}
 
 int32_t ScriptedUploadUnsigned8(uint32_t, uint8_t node, uint16_t index, uint8_t sub, uint8_t *value)
 {
     ++script.onlineReads;
+    NoteCursor();
     script.node = node;
     script.objects.emplace_back(index, sub);
     *value = script.onlineResult != 0 ? script.onlineByte : 0xA5;
@@ -42,6 +52,7 @@ int32_t ScriptedUploadUnsigned8(uint32_t, uint8_t node, uint16_t index, uint8_t 
 int32_t ScriptedUpload(uint32_t, uint8_t node, uint16_t index, uint8_t sub, uint32_t *length, uint8_t *buffer)
 {
     ++script.bitmapReads;
+    NoteCursor();
     script.node = node;
     script.objects.emplace_back(index, sub);
     script.lengthOffered = *length;
@@ -107,6 +118,9 @@ TEST_F(MonitorShowing, ReadsTheOnlineByteAndTheBitmapLeastSignificantBitFirst)
     using Object = std::pair<uint16_t, uint8_t>;
     EXPECT_EQ(script.objects, (std::vector<Object>{{0x4210, 0}, {0x4203, 0}}));
     EXPECT_EQ(script.lengthOffered, 256u);
+    // A silent gateway makes each read wait: the hourglass says so, and goes.
+    EXPECT_EQ(script.cursors, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(form->MtuOnline.load(), 1);
     EXPECT_EQ(form->StatusText().toStdString(), "MTU Status: Online");
     EXPECT_EQ(form->FaultState[0].load(), 0);
