@@ -31,6 +31,8 @@ namespace {
 
 constexpr int DRAW_INTERVAL_MS = 100;
 constexpr int MIN_COLUMNS = 256;
+// Dense data is thinned to what a column this wide can show.
+constexpr int PIXELS_PER_COLUMN = 3;
 constexpr int DEFAULT_SPAN_MINUTES = 10;
 const int SPAN_MINUTES[] = {1, 10, 60};
 constexpr int64_t US_PER_MINUTE = 60LL * 1000000;
@@ -209,7 +211,6 @@ void TForm_Trend::AddParameters(const QList<int> &rows)
                                 .arg(refused)
                           : QString();
     RebuildRemoveMenu();
-    changed_ = true;
     Redraw();
 }
 
@@ -272,7 +273,6 @@ void TForm_Trend::Collect()
     TTrendSample sample;
     while (model_.TrendQueue.Pop(sample)) {
         store_.Append(sample.Parameter, clock_.WallUs(sample.RxTime2, now), sample.Value);
-        changed_ = true;
     }
 }
 
@@ -282,28 +282,27 @@ void TForm_Trend::Redraw()
         viewEndUs_ = clock_.NowUs(clocks_.MonotonicUs());
     const int64_t fromUs = viewEndUs_ - spanUs_;
     // Before the first layout the plot area is empty: a floor keeps every receipt of a short span.
-    const int columns = std::max(MIN_COLUMNS, int(chart_->plotArea().width()));
+    const int columns = std::max(MIN_COLUMNS, int(chart_->plotArea().width()) / PIXELS_PER_COLUMN);
+    std::vector<std::vector<TTrendSegment>> lines;
     std::optional<std::pair<double, double>> range;
     for (size_t i = 0; i < plots_.size(); ++i) {
-        const std::vector<TTrendSegment> segments = store_.StepLine(i, fromUs, viewEndUs_, columns);
-        while (size_t(plots_[i].Segments.size()) < segments.size())
+        lines.push_back(store_.StepLine(i, fromUs, viewEndUs_, columns));
+        while (size_t(plots_[i].Segments.size()) < lines.back().size())
             NewSegment(i, false);
-        for (qsizetype s = 0; s < plots_[i].Segments.size(); ++s) {
-            QList<QPointF> points;
-            if (size_t(s) < segments.size()) {
-                points.reserve(qsizetype(segments[size_t(s)].size()));
-                for (const TTrendPoint &point : segments[size_t(s)])
-                    points.append(QPointF(point.TimeMs, point.Value));
-            }
-            plots_[i].Segments[s]->replace(points);
-        }
-        if (const auto own = TTrendStore::Range(segments)) {
+        if (const auto own = TTrendStore::Range(lines.back())) {
             if (!range)
                 range = own;
             range->first = std::min(range->first, own->first);
             range->second = std::max(range->second, own->second);
         }
     }
+    // Every change of an axis lays out every series' points again (Qt Charts
+    // also builds each line's hover outline then): the axes change while the
+    // series are empty, and each series takes its points once.
+    for (const Plot &plot : plots_)
+        for (QLineSeries *segment : plot.Segments)
+            if (segment->count() > 0)
+                segment->clear();
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromUs / 1000), QDateTime::fromMSecsSinceEpoch(viewEndUs_ / 1000));
     if (fitted_) {
         double low = range ? range->first : 0.0;
@@ -313,7 +312,15 @@ void TForm_Trend::Redraw()
         valueAxis_->setRange(low - pad, high + pad);
         valueAxis_->applyNiceNumbers();
     }
-    changed_ = false;
+    for (size_t i = 0; i < plots_.size(); ++i) {
+        for (size_t s = 0; s < lines[i].size(); ++s) {
+            QList<QPointF> points;
+            points.reserve(qsizetype(lines[i][s].size()));
+            for (const TTrendPoint &point : lines[i][s])
+                points.append(QPointF(point.TimeMs, point.Value));
+            plots_[i].Segments[qsizetype(s)]->replace(points);
+        }
+    }
     UpdateStatus();
 }
 

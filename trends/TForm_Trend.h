@@ -84,7 +84,6 @@ private:
     int64_t viewEndUs_ = 0;
     bool paused_ = false;
     bool fitted_ = true;
-    bool changed_ = true;
     QString notice_;
     QString hover_;
     int colourTurn_ = 0;

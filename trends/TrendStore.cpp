@@ -14,22 +14,31 @@ class StepLineBuilder {
 public:
     StepLineBuilder(int64_t fromUs, int64_t columnUs) : fromUs_(fromUs), columnUs_(columnUs) {}
 
+    // True when a receipt at this time joins the column being gathered.
+    bool InPendingColumn(int64_t timeUs) const { return pending_ > 0 && columnUs_ > 0 && timeUs < columnEndUs_; }
+    int64_t PendingColumnEndUs() const { return columnEndUs_; }
+
     void Value(int64_t timeUs, int32_t value)
     {
-        const int64_t column = columnUs_ > 0 ? (timeUs - fromUs_) / columnUs_ : 0;
-        const double v = value;
-        if (pending_ > 0 && columnUs_ > 0 && column == column_) {
-            low_ = std::min(low_, v);
-            high_ = std::max(high_, v);
-            last_ = v;
-            ++pending_;
+        if (InPendingColumn(timeUs)) {
+            Merge(value, value, value);
             return;
         }
         Flush();
-        column_ = column;
+        if (columnUs_ > 0)
+            columnEndUs_ = fromUs_ + ((timeUs - fromUs_) / columnUs_ + 1) * columnUs_;
         firstUs_ = timeUs;
-        first_ = low_ = high_ = last_ = v;
+        first_ = low_ = high_ = last_ = value;
         pending_ = 1;
+    }
+
+    // Receipts of the pending column, already summed up.
+    void Merge(int32_t low, int32_t high, int32_t last)
+    {
+        low_ = std::min(low_, low);
+        high_ = std::max(high_, high);
+        last_ = last;
+        ++pending_;
     }
 
     void Gap(int64_t timeUs) { End(timeUs); }
@@ -49,27 +58,36 @@ private:
             return;
         const double at = Ms(firstUs_);
         if (open_)
-            segments_.back().push_back({at, held_}); // the value before holds until this receipt
+            Push(at, held_); // the value before holds until this receipt
         else
             segments_.emplace_back();
         open_ = true;
-        TTrendSegment &line = segments_.back();
-        line.push_back({at, first_});
-        if (pending_ > 1) {
-            // Within one column the receipts draw as one vertical stroke.
-            line.push_back({at, low_});
-            line.push_back({at, high_});
-            line.push_back({at, last_});
+        if (pending_ == 1) {
+            Push(at, first_);
+        } else {
+            // Within one column the receipts draw as one vertical stroke,
+            // which passes the first value on its way.
+            Push(at, low_);
+            Push(at, high_);
+            Push(at, last_);
         }
         held_ = last_;
         pending_ = 0;
+    }
+
+    // A point equal to the one before adds nothing to the line but drawing work.
+    void Push(double at, int32_t value)
+    {
+        TTrendSegment &line = segments_.back();
+        if (line.empty() || line.back().TimeMs != at || line.back().Value != double(value))
+            line.push_back({at, double(value)});
     }
 
     void End(int64_t timeUs)
     {
         Flush();
         if (open_)
-            segments_.back().push_back({Ms(timeUs), held_});
+            segments_.back().push_back({Ms(timeUs), double(held_)});
         open_ = false;
     }
 
@@ -77,15 +95,15 @@ private:
     int64_t columnUs_;
     std::vector<TTrendSegment> segments_;
     bool open_ = false;
-    double held_ = 0;
+    int32_t held_ = 0;
     int pending_ = 0;
-    int64_t column_ = 0;
+    int64_t columnEndUs_ = 0;
     int64_t firstUs_ = 0;
-    double first_ = 0, low_ = 0, high_ = 0, last_ = 0;
+    int32_t first_ = 0, low_ = 0, high_ = 0, last_ = 0;
 };
 
-// Receipts per column above which a column keeps only four of them.
-constexpr size_t DECIMATE_ABOVE_PER_COLUMN = 4;
+// Receipts per column above which each column keeps only its extremes.
+constexpr size_t DECIMATE_ABOVE_PER_COLUMN = 2;
 constexpr size_t COMPACT_AFTER = 4096;
 
 } // namespace
@@ -122,15 +140,28 @@ void TTrendStore::Append(int parameter, int64_t timeUs, int32_t value)
     if (at < 0)
         return;
     Series &s = series_[size_t(at)];
+    const bool gap = MtuValueMark(value) != nullptr;
+    if (s.TimesUs.size() % Series::BLOCK == 0) {
+        s.Blocks.push_back({value, value, gap});
+    } else {
+        Series::Block &block = s.Blocks.back();
+        block.Low = std::min(block.Low, value);
+        block.High = std::max(block.High, value);
+        block.Gap = block.Gap || gap;
+    }
     s.TimesUs.push_back(timeUs);
     s.Values.push_back(value);
     while (s.First < s.TimesUs.size() && s.TimesUs[s.First] < timeUs - KEEP_US)
         ++s.First;
-    // Letting go of the aged entries in one move keeps appending amortised constant.
+    // Letting go of the aged entries in one move keeps appending amortised
+    // constant; whole blocks go, so the rest keep their summaries.
     if (s.First > COMPACT_AFTER && s.First > s.Size()) {
-        s.TimesUs.erase(s.TimesUs.begin(), s.TimesUs.begin() + ptrdiff_t(s.First));
-        s.Values.erase(s.Values.begin(), s.Values.begin() + ptrdiff_t(s.First));
-        s.First = 0;
+        const size_t blocks = s.First / Series::BLOCK;
+        const ptrdiff_t entries = ptrdiff_t(blocks * Series::BLOCK);
+        s.TimesUs.erase(s.TimesUs.begin(), s.TimesUs.begin() + entries);
+        s.Values.erase(s.Values.begin(), s.Values.begin() + entries);
+        s.Blocks.erase(s.Blocks.begin(), s.Blocks.begin() + ptrdiff_t(blocks));
+        s.First -= size_t(entries);
     }
 }
 
@@ -145,12 +176,37 @@ std::vector<TTrendSegment> TTrendStore::StepLine(size_t series, int64_t fromUs, 
     const size_t start = lo > s.First ? lo - 1 : lo;
     const bool decimate = columns > 0 && hi - start > DECIMATE_ABOVE_PER_COLUMN * size_t(columns);
     StepLineBuilder line(fromUs, decimate ? std::max<int64_t>(1, (toUs - fromUs) / columns) : 0);
-    for (size_t i = start; i < hi; ++i) {
+    const auto isGap = [&s](size_t at) { return MtuValueMark(s.Values[at]) != nullptr; };
+    for (size_t i = start; i < hi;) {
         const int64_t at = std::max(s.TimesUs[i], fromUs);
-        if (MtuValueMark(s.Values[i]) != nullptr)
+        if (isGap(i)) {
             line.Gap(at);
-        else
-            line.Value(at, s.Values[i]);
+            ++i;
+            continue;
+        }
+        line.Value(at, s.Values[i]);
+        size_t k = i + 1;
+        if (decimate) {
+            // The rest of this receipt's column, whole blocks by their
+            // summaries: an hour's span reads a few receipts per column.
+            const auto end = s.TimesUs.begin() + ptrdiff_t(hi);
+            const size_t columnEnd =
+                size_t(std::lower_bound(s.TimesUs.begin() + ptrdiff_t(k), end, line.PendingColumnEndUs()) -
+                       s.TimesUs.begin());
+            while (k < columnEnd) {
+                if (k % Series::BLOCK == 0 && k + Series::BLOCK <= columnEnd && !s.Blocks[k / Series::BLOCK].Gap) {
+                    const Series::Block &block = s.Blocks[k / Series::BLOCK];
+                    k += Series::BLOCK;
+                    line.Merge(block.Low, block.High, s.Values[k - 1]);
+                    continue;
+                }
+                if (isGap(k))
+                    break; // drawn by the next round
+                line.Merge(s.Values[k], s.Values[k], s.Values[k]);
+                ++k;
+            }
+        }
+        i = k;
     }
     return line.Finish(toUs);
 }
@@ -227,7 +283,8 @@ size_t TTrendStore::MemoryBytes() const
 {
     size_t bytes = series_.capacity() * sizeof(Series);
     for (const Series &s : series_)
-        bytes += s.TimesUs.capacity() * sizeof(int64_t) + s.Values.capacity() * sizeof(int32_t) + s.Name.capacity();
+        bytes += s.TimesUs.capacity() * sizeof(int64_t) + s.Values.capacity() * sizeof(int32_t) +
+                 s.Blocks.capacity() * sizeof(Series::Block) + s.Name.capacity();
     return bytes;
 }
 

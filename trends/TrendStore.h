@@ -48,6 +48,15 @@ public:
         std::vector<int64_t> TimesUs; // in the order received
         std::vector<int32_t> Values;  // the raw value; a marked one is a gap
         size_t First = 0;             // entries before it have aged out
+        // Lowest and highest value of each run of BLOCK entries (from entry
+        // 0), and whether one of them is a gap: what thinning reads instead
+        // of the entries.
+        static constexpr size_t BLOCK = 64;
+        struct Block {
+            int32_t Low, High;
+            bool Gap;
+        };
+        std::vector<Block> Blocks;
         size_t Size() const { return TimesUs.size() - First; }
     };
 
