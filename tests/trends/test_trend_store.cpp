@@ -49,13 +49,16 @@ TEST(TrendStore, DenseDataKeepsEveryColumnsExtremesAndOnlyTheLastHourIsKept)
 {
     TTrendStore store;
     store.Add(2, "2");
-    // 10,000 receipts over 10 s, a spike of 1000 in the middle.
+    // 10,000 receipts over 10 s, a spike of 1000 and a dip of -5 among them,
+    // and one missing value.
     for (int i = 0; i < 10000; ++i)
-        store.Append(2, T0 + i * 1000, i == 5000 ? 1000 : i % 7);
+        store.Append(2, T0 + i * 1000, i == 5000 ? 1000 : i == 6403 ? -5 : i == 6550 ? MTU_VALUE_MISSING : i % 7);
     const auto segments = store.StepLine(0, T0, T0 + 10000000, 100);
-    ASSERT_EQ(segments.size(), 1u);
-    EXPECT_LE(segments[0].size(), 100u * 5 + 2);
-    EXPECT_EQ(TTrendStore::Range(segments), std::make_pair(0.0, 1000.0));
+    ASSERT_EQ(segments.size(), 2u);
+    EXPECT_LE(segments[0].size() + segments[1].size(), 100u * 4 + 4);
+    EXPECT_EQ(segments[0].back().TimeMs, Ms(T0 + 6550 * 1000));
+    EXPECT_EQ(segments[1].front().TimeMs, Ms(T0 + 6551 * 1000));
+    EXPECT_EQ(TTrendStore::Range(segments), std::make_pair(-5.0, 1000.0));
 
     store.Append(2, T0 + TTrendStore::KEEP_US + 5000000, 1);
     EXPECT_EQ(store.PointCount(), 5000u + 1u); // receipts older than an hour before the newest are gone
