@@ -10,12 +10,13 @@ tmp="$(mktemp)"
 trap 'rm -f "$tmp" "$tmp.run"' EXIT
 export QT_QPA_PLATFORM=offscreen
 
-# name | what it measures | reference to read it against
+# name | what it measures | reference to read it against [| heading, the name if none]
 benches=(
   "bench_monitor|decoding one gateway message; one display pass with every row changed and with 16 rows changed|the display refresh runs every 100 ms: a pass must take a small part of that; a full 1 Mbit/s bus carries at most about 9,000 PDOs/s, so decoding must stay far below 110 µs per message"
   "bench_qelcopn|SDO round trips on the virtual bus; PDO receive throughput with zero loss; library CPU per 1,000 received frames|a real 1 Mbit/s CAN bus carries at most about 9,000 eight-byte frames/s; an SDO round trip on a real bus takes about 0.25 ms at 1 Mbit/s"
   "bench_gatewaysim|frames per second each simulator scenario puts on the bus|the bus capacity at 250 kbit/s (about 2,200 frames/s) and 1 Mbit/s (about 9,000 frames/s)"
   "bench_e2e|browse time; receipt-to-grid latency; application CPU at 9,000 PDOs/s against Qt's canbusutil on the same stream|the 100 ms refresh (latency), the bus's physical limit, and canbusutil listening to the same stream"
+  "bench_trends|the decoder per message with no parameter, 8 of 254 and every message plotted; an hour of 8 parameters at 100 values/s held; one redraw of the visible trend window over 1, 10 and 60 minutes of it|decoding with plotting on must stay under 20 ns a message (bench_monitor's BM_DecodePdoData is the figure without trends); a redraw must stay under 10 ms, the window draws at most every 100 ms|Trends (bench_trends)"
 )
 
 {
@@ -27,10 +28,10 @@ benches=(
   echo "these programs do. Load average when the run began: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "(other work on the same cores inflates latencies and can make the 9,000/s run drop PDOs)."
   for entry in "${benches[@]}"; do
-    IFS='|' read -r name what reference <<<"$entry"
+    IFS='|' read -r name what reference heading <<<"$entry"
     binary=$(find build -name "$name" -type f -executable 2>/dev/null | head -n 1)
     echo
-    echo "## $name"
+    echo "## ${heading:-$name}"
     echo
     echo "What: $what."
     echo
