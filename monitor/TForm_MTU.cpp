@@ -154,6 +154,8 @@ void TForm_MTU::CreateComponents()
     AdvStringGrid_DinBus->SetCell(2, 0, "Value");
 
     AdvStringGrid_J1939 = CreateDataGrid(TabSheet_J1939, QRect(29, 21, 486, 352));
+    // Eight bytes in hexadecimal do not fit the data grid's width: the one column that needs more.
+    AdvStringGrid_J1939->WidenColumnToFit(2, QStringLiteral("00 00 00 00 00 00 00 00"));
     PageControl1->setCurrentWidget(TabSheet_J1939);
 
     const auto colour = [this](int column, int row) { return AdvStringGrid_MTU_DataGetCellColor(row, column); };
@@ -212,8 +214,11 @@ void TForm_MTU::WriteCatalogue()
         WriteNumber(AdvStringGrid_MTU_FaultCodes, n);
     for (int n = DINBUS_FIRST_ROW; n <= DINBUS_LAST_ROW; ++n)
         WriteNumber(AdvStringGrid_DinBus, n);
-    for (int i = 0; i < DINBUS_NAMED_ROWS; ++i)
+    for (int i = 0; i < DINBUS_NAMED_ROWS; ++i) {
         AdvStringGrid_DinBus->SetCell(1, i + 1, DinBusByteNames[i]);
+        // The grid has room to spare; the default width would cut the longer names.
+        AdvStringGrid_DinBus->WidenColumnToFit(1, QString::fromLatin1(DinBusByteNames[i]));
+    }
 }
 
 void TForm_MTU::CreateMtuDataMenu()

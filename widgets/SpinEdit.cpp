@@ -49,6 +49,8 @@ void TSpinEdit::SetCaption(const QString &text, CaptionPosition position)
 {
     captionPosition_ = position;
     caption_->setText(text);
+    // The caption names the edit for a screen reader, and its mnemonic, if it has one, leads there.
+    caption_->setBuddy(this);
     caption_->adjustSize();
     PlaceCaption();
 }

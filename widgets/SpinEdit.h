@@ -13,6 +13,8 @@
 
 class TSpinEdit : public QAbstractSpinBox {
     Q_OBJECT
+    // What a screen reader reads as the edit's value.
+    Q_PROPERTY(int value READ Value WRITE SetValue NOTIFY Changed USER true)
 public:
     enum class CaptionPosition { Left, Above };
 

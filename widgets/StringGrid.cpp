@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleOptionHeader>
 
 #include <algorithm>
@@ -188,6 +189,15 @@ void TStringGrid::SetColWidth(int column, int width)
         verticalHeader()->setFixedWidth(width);
     else
         horizontalHeader()->resizeSection(column - 1, width);
+}
+
+void TStringGrid::WidenColumnToFit(int column, const QString &text)
+{
+    // A cell keeps the focus frame's margin and one pixel on either side of its text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int needed = fontMetrics().horizontalAdvance(text) + 2 * margin;
+    if (needed > ColWidth(column))
+        SetColWidth(column, needed);
 }
 
 int TStringGrid::ColWidth(int column) const

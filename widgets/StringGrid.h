@@ -41,6 +41,8 @@ public:
     void SetDefaultColWidth(int width);
     void SetColWidth(int column, int width);
     int ColWidth(int column) const;
+    // Widens the column, if need be, so that the text shows whole in its cells.
+    void WidenColumnToFit(int column, const QString &text);
     void SetDefaultRowHeight(int height);
     int RowHeight(int row) const;
 

@@ -8,6 +8,7 @@
 #include "QelDouble.h"
 #include "QtTestSupport.h"
 #include "SpinEdit.h"
+#include "TextFit.h"
 
 #include <QAction>
 #include <QEnterEvent>
@@ -312,25 +313,11 @@ TEST_F(MainWindow, EveryTextFitsItsControl)
 {
     Open(Hardware(2, "can0", 0, 0, 0, 0), CANopen(127, 1000000));
     form->RadioButton_Cyclic->click();
-    const auto fits = [](QWidget *widget, const QString &text, int room) {
-        EXPECT_LE(widget->fontMetrics().horizontalAdvance(text), room) << text.toStdString();
-    };
-    for (QLabel *label : form->findChildren<QLabel *>()) {
-        if (label == form->Image_Interface || label->text().isEmpty())
-            continue;
-        fits(label, label->text(), label->width());
-        EXPECT_LE(label->fontMetrics().height(), label->height()) << label->text().toStdString();
-    }
+    ExpectEveryTextFits(form.get());
     // Captions end before the values' column.
     for (QLabel *caption : {form->StaticText25, form->StaticText26, form->StaticText27,
                             form->StaticText_InterfaceConfigLabel1})
         EXPECT_LT(caption->geometry().right(), 88) << caption->text().toStdString();
-    for (QPushButton *button : form->findChildren<QPushButton *>())
-        fits(button, button->text(), button->width() - 8);
-    for (QRadioButton *radio : form->findChildren<QRadioButton *>())
-        fits(radio, radio->text(), radio->width() - 20);
-    for (QGroupBox *box : form->findChildren<QGroupBox *>())
-        fits(box, box->title(), box->width() - 16);
     EXPECT_LT(form->AdvSpinEdit_NodeID->Caption()->x(), form->AdvSpinEdit_NodeID->x());
     EXPECT_GE(form->AdvSpinEdit_NodeID->Caption()->x(), 0);
 }

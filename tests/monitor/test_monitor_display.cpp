@@ -1,6 +1,7 @@
 // What the monitor's grids, status bar and banner show, read back cell by
 // cell, from the first pass through receipts, Lock Data and Zero Times.
 #include "MonitorWindowFixture.h"
+#include "TextFit.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -247,6 +248,16 @@ TEST_F(MonitorWindow, J1939SlotShowsItsEightBytesOneRowBelow)
     EXPECT_EQ(Cell(grid, 2, 3), ZERO_BYTES);
     EXPECT_EQ(Cell(grid, 2, 32), "ab 00 00 00 00 00 00 00");
     EXPECT_EQ(Cell(grid, 2, 33), "");
+}
+
+TEST_F(MonitorWindow, EveryTextFitsItsControl)
+{
+    Decode(*form, Pdo(0x3403, 1, 0xAB, 0xCD, 0xEF, 0xAB));
+    Decode(*form, Pdo(0x3403, 2, 0xCD, 0xEF, 0xAB, 0xCD));
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 1).data());
+    Tick();
+    // The MTU names keep their column's width; the user widens it to read the long ones.
+    ExpectEveryTextFits(form.get(), {{form->AdvStringGrid_MTU_Data, 0}});
 }
 
 TEST_F(MonitorWindow, FaultReportsFillRowsOneTo400AndNeverTheHeader)

@@ -3,6 +3,7 @@
 #include "QtTestSupport.h"
 #include "SpinEdit.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -102,6 +103,15 @@ TEST(SpinEdit, CaptionSitsBesideTheEditAndFollowsIt)
     EXPECT_TRUE(caption->isVisible());
     edit.setEnabled(false);
     EXPECT_FALSE(caption->isEnabled());
+    edit.setEnabled(true);
+
+    // A screen reader hears the caption and the number shown.
+    edit.SetText(QStringLiteral("42"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&edit);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Node ID:"));
+    ASSERT_NE(accessible->valueInterface(), nullptr);
+    EXPECT_EQ(accessible->valueInterface()->currentValue().toInt(), 42);
 
     edit.move(200, 150);
     EXPECT_LT(caption->geometry().right(), 200);
