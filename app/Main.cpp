@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "BusHealthPanel.h"
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
 #include "Look.h"
@@ -79,6 +80,10 @@ void TMainForm::CreateComponents()
     StatusLine->setFixedHeight(STATUS_LINE_HEIGHT);
     StatusLine->setSizeGripEnabled(false);
     setStatusBar(StatusLine);
+    BusHealth = new TBusHealthPanel(StatusLine);
+    StatusLine->addPermanentWidget(BusHealth);
+    BusHealth->GiveWayTo(StatusLine);
+    BusHealth->SetActive(false);
 
     CreateMenus();
     ConnectHandlers();

@@ -25,6 +25,8 @@ class TSpinEdit;
 // Where the library stores the adapter configuration.
 constexpr char REGISTRY_PATH[] = "\\Software\\Quelbrook\\Tarnwick\\";
 
+class TBusHealthPanel;
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -56,6 +58,7 @@ public:
     QPushButton *Button_OpenMonitorWindow = nullptr;
     QPushButton *Button_NetworkStopAccess = nullptr;
     QStatusBar *StatusLine = nullptr;
+    TBusHealthPanel *BusHealth = nullptr; // active while network access is on
     QMenu *MainMenu_Network = nullptr;
     QMenu *MainMenu_Help = nullptr;
     QAction *MenuItem_NetworkConfiguration = nullptr;

@@ -1,5 +1,6 @@
 // Start and Stop Network Access: opening the adapter and taking it online
 // with the stored node ID and bit rate, and the way back.
+#include "BusHealthPanel.h"
 #include "Dialogs.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
@@ -83,6 +84,7 @@ int32_t TMainForm::GoOnline()
         return 0;
     for (int node = 1; node <= LAST_NODE_ADDED; ++node)
         CopnInterface->AddNode(uint8_t(node));
+    BusHealth->SetActive(true);
     return 1;
 }
 
@@ -106,6 +108,7 @@ void TMainForm::Button_NetworkStopAccessClick()
 
 int32_t TMainForm::GoOffline()
 {
+    BusHealth->SetActive(false);
     if (CopnInterface == nullptr)
         return 1;
     if (CopnInterface->SetOnline(0) == 0) {

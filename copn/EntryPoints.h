@@ -73,4 +73,5 @@
     TYPED(GetInterfaceName)                   \
     UNTYPED(VersionInformationWindow)         \
     TYPED(PDO_Read_Receive_Count)             \
-    TYPED(COP_PDO_Get_Event)
+    TYPED(COP_PDO_Get_Event)                  \
+    TYPED(GetBusStatistics)

@@ -119,6 +119,11 @@ int32_t TQEL_COPN_Interface::CheckEmergency(uint8_t *node, uint8_t *message)
     return QEL_CALL(CheckEmergency, InterfaceHandle, node, message);
 }
 
+int32_t TQEL_COPN_Interface::GetBusStatistics(BusStatistics *statistics)
+{
+    return QEL_CALL(GetBusStatistics, InterfaceHandle, statistics);
+}
+
 int32_t TQEL_COPN_Interface::CloseCard()
 {
     const int32_t result = QEL_CALL(CloseCard, InterfaceHandle);

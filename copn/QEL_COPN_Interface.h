@@ -93,6 +93,7 @@ public:
     int32_t COP_PDO_Read_Data_wTime(uint8_t node, uint8_t kind, uint16_t number, uint8_t *length, uint8_t *data,
                                     uint32_t *time1, uint32_t *time2);
     int32_t CheckEmergency(uint8_t *node, uint8_t *message);
+    int32_t GetBusStatistics(BusStatistics *statistics);
     // Also marks every node of the table offline, whatever the library did.
     int32_t CloseCard();
 

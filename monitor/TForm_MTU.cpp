@@ -2,6 +2,7 @@
 // the handlers that are not about drawing (those are in TForm_MTU_Display.cpp).
 #include "TForm_MTU.h"
 
+#include "BusHealthPanel.h"
 #include "FormSize.h"
 #include "MonitorCatalogue.h"
 #include "StringGrid.h"
@@ -176,6 +177,7 @@ void TForm_MTU::CreateComponents()
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel_ = new QLabel(QStringLiteral("MTU Status: Offline"), StatusBar1);
     StatusBar1->addWidget(StatusPanel_, 1);
+    StatusBar1->addPermanentWidget(new TBusHealthPanel(StatusBar1));
 
     // No default button: Enter in a grid must not "Zero Times".
     for (QPushButton *button : {Button_Close, Button1})

@@ -158,6 +158,40 @@ QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status);
  * memory as a recording (.log and .json). */
 QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds);
 
+/* Bus health, over the last second where a rate: 88 bytes, little-endian. */
+#define QELCOPN_BUS_ERROR_ACTIVE 0u
+#define QELCOPN_BUS_WARNING 1u
+#define QELCOPN_BUS_ERROR_PASSIVE 2u
+#define QELCOPN_BUS_OFF 3u
+#define QELCOPN_NEVER_HEARD 0xFFFFFFFFu
+typedef struct BusStatistics {
+    uint32_t State;                   /* QELCOPN_BUS_* */
+    uint32_t FramesPerSecondReceived;
+    uint32_t FramesPerSecondSent;
+    uint32_t LoadPermille;            /* a frame of n data bytes as 47 + 8n bits; 0 without SetBaud */
+    uint32_t BitRate;                 /* as set with SetBaud, 0 when not */
+    uint32_t LastErrorClass;          /* CAN_ERR_* class bits of the last error frame */
+    uint32_t SilentMs;                /* since the last frame received, or QELCOPN_NEVER_HEARD */
+    uint32_t Reserved;
+    uint64_t FramesReceived;          /* since OpenInterface; error frames not included */
+    uint64_t FramesSent;
+    uint64_t ErrorFrames;
+    uint64_t FramesLost;              /* the three below together */
+    uint64_t PdoFramesLost;           /* full PDO FIFOs */
+    uint64_t EmcyFramesLost;          /* full EMCY FIFO */
+    uint64_t RecordingFramesLost;
+} BusStatistics;
+#ifdef __cplusplus
+static_assert(sizeof(BusStatistics) == 88, "BusStatistics is 88 bytes");
+static_assert(offsetof(BusStatistics, SilentMs) == 24, "SilentMs at 24");
+static_assert(offsetof(BusStatistics, FramesReceived) == 32, "FramesReceived at 32");
+static_assert(offsetof(BusStatistics, FramesLost) == 56, "FramesLost at 56");
+static_assert(offsetof(BusStatistics, RecordingFramesLost) == 80, "RecordingFramesLost at 80");
+#else
+_Static_assert(sizeof(BusStatistics) == 88, "BusStatistics is 88 bytes");
+#endif
+QELCOPN_API int32_t GetBusStatistics(uint32_t h, BusStatistics *statistics);
+
 #ifdef __cplusplus
 }
 #endif

@@ -382,6 +382,16 @@ QELCOPN_API int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18
     });
 }
 
+QELCOPN_API int32_t GetBusStatistics(uint32_t h, BusStatistics *statistics)
+{
+    if (statistics == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        i.busStatistics(statistics);
+        return true;
+    });
+}
+
 } // extern "C"
 
 QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path)

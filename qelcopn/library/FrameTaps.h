@@ -4,6 +4,7 @@
 // never block: they run on the path of every frame.
 #pragma once
 
+#include "BusCounter.h"
 #include "CanFrame.h"
 #include "Recorder.h"
 
@@ -13,17 +14,21 @@ class FrameTaps {
 public:
     void onReceived(const CanFrame &frame, int64_t micros)
     {
+        bus.onReceived(frame, micros);
         if (recorder_)
             recorder_->add(frame, micros, false);
     }
     void onSent(const CanFrame &frame, int64_t micros)
     {
+        bus.onSent(frame, micros);
         if (recorder_)
             recorder_->add(frame, micros, true);
     }
 
     // The recording being written, nullptr when none; set in the I/O thread.
     void setRecorder(trace::Recorder *recorder) { recorder_ = recorder; }
+
+    BusCounter bus;
 
 private:
     trace::Recorder *recorder_ = nullptr;

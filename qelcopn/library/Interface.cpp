@@ -35,6 +35,7 @@ constexpr int64_t kReprobeMicros = 10'000'000;
 // A node sends its boot-up within milliseconds of a reset; one that has not
 // been heard this long after our reset is taken as absent.
 constexpr int64_t kBootUpGraceMicros = 500000;
+constexpr int kBusStatePollMs = 500;
 
 } // namespace
 
@@ -114,6 +115,7 @@ void Interface::close()
 {
     io_->call([this] {
         closePort(sdo::ABORT_GENERAL);
+        busStateTimer_.reset();
         port_.reset();
         sdoTimer_.reset();
         return true;
@@ -341,6 +343,34 @@ bool Interface::runJob(const std::shared_ptr<SdoJob> &job)
     return job->ok;
 }
 
+void Interface::busStatistics(BusStatistics *out) const
+{
+    const uint32_t rate = bitrate_.load();
+    const BusCounter::Figures f = taps_.bus.figures(nowMicros(), rate);
+    *out = BusStatistics{};
+    out->State = uint32_t(f.state);
+    out->FramesPerSecondReceived = f.receivedPerSecond;
+    out->FramesPerSecondSent = f.sentPerSecond;
+    out->LoadPermille = f.loadPermille;
+    out->BitRate = rate;
+    out->LastErrorClass = f.lastErrorClass;
+    out->SilentMs = f.silentMicros < 0 ? QELCOPN_NEVER_HEARD
+                                       : uint32_t(std::min<int64_t>(f.silentMicros / 1000, QELCOPN_NEVER_HEARD - 1));
+    out->FramesReceived = f.received;
+    out->FramesSent = f.sent;
+    out->ErrorFrames = f.errorFrames;
+    {
+        std::lock_guard lock(pdoMutex_);
+        for (const auto &node : pdos_)
+            for (const std::unique_ptr<PdoChannel> &channel : node)
+                if (channel)
+                    out->PdoFramesLost += channel->dropped();
+    }
+    out->EmcyFramesLost = emcy_.dropped();
+    out->RecordingFramesLost = traceState().lost;
+    out->FramesLost = out->PdoFramesLost + out->EmcyFramesLost + out->RecordingFramesLost;
+}
+
 bool Interface::addPdo(uint8_t node, uint16_t number, uint16_t timeoutMs)
 {
     if (!isNodeId(node) || number >= TPDO_COUNT)
@@ -378,8 +408,21 @@ CanBusPort::OpenResult Interface::openPort(QString *error)
         sdoTimer_->setSingleShot(true);
         sdoTimer_->setTimerType(Qt::PreciseTimer);
         QObject::connect(sdoTimer_.get(), &QTimer::timeout, [this] { onSdoTimer(); });
+        // Devices that tell their bus state are asked now and then; the
+        // others tell it through error frames.
+        busStateTimer_ = std::make_unique<QTimer>();
+        busStateTimer_->start(kBusStatePollMs);
+        QObject::connect(busStateTimer_.get(), &QTimer::timeout, [this] { pollBusState(); });
+        port_->setErrorFramesWanted(true);
     }
     return port_->open(kind_, accessPoint_, bitrate_.load(), error);
+}
+
+void Interface::pollBusState()
+{
+    const int state = port_ ? port_->busState() : -1;
+    if (state >= 0)
+        taps_.bus.setState(BusCounter::State(state));
 }
 
 void Interface::closePort(uint32_t reason)

@@ -10,6 +10,7 @@
 #include "FrameTaps.h"
 #include "IoThread.h"
 #include "NodeMonitor.h"
+#include "QEL_COPN.h"
 #include "SdoClient.h"
 
 #include <QString>
@@ -93,6 +94,7 @@ public:
     bool startTrace(const std::string &path);
     bool stopTrace();
     TraceState traceState() const;
+    void busStatistics(BusStatistics *out) const;
 
     void addNode(uint8_t node) { nodesAdded_[node].store(true, std::memory_order_relaxed); }
     void removeNode(uint8_t node) { nodesAdded_[node].store(false, std::memory_order_relaxed); }
@@ -109,6 +111,7 @@ private:
     void handleStep(uint8_t node, const SdoClient::Step &step);
     void armSdoTimer();
     void onSdoTimer();
+    void pollBusState();
     std::shared_ptr<SdoJob> uploadJob(uint8_t node, uint16_t index, uint8_t sub, size_t capacity, uint16_t timeoutMs);
     bool postJob(const std::shared_ptr<SdoJob> &job);
     bool runJob(const std::shared_ptr<SdoJob> &job);
@@ -120,6 +123,7 @@ private:
     const QString accessPoint_;
     std::unique_ptr<CanBusPort> port_;   // I/O thread
     std::unique_ptr<QTimer> sdoTimer_;   // I/O thread
+    std::unique_ptr<QTimer> busStateTimer_; // I/O thread
     std::array<std::shared_ptr<SdoJob>, 128> sdoJobs_; // I/O thread
 
     std::atomic<bool> online_{false};

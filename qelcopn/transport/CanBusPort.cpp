@@ -118,6 +118,9 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
     // user may not do; the rate is checked after connecting instead.
     if (bitrate != 0 && kindCode != kSocketCan)
         device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
+    if (errorFramesWanted_ && kindCode == kSocketCan)
+        device_->setConfigurationParameter(QCanBusDevice::ErrorFilterKey,
+                                           QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
 
     if (!connectAndWait(error, connectTimeoutMs)) {
         device_.reset();
@@ -280,16 +283,33 @@ void CanBusPort::drainFrames()
         if (!in.isValid() || in.hasExtendedFrameFormat() || in.hasFlexibleDataRateFormat())
             continue;
         const QCanBusFrame::FrameType type = in.frameType();
-        if (type != QCanBusFrame::DataFrame && type != QCanBusFrame::RemoteRequestFrame)
+        const bool error = type == QCanBusFrame::ErrorFrame;
+        if (type != QCanBusFrame::DataFrame && type != QCanBusFrame::RemoteRequestFrame
+            && !(error && errorFramesWanted_))
             continue;
         const QByteArray payload = in.payload();
-        frame.id = in.frameId();
+        // Qt's error classes are SocketCAN's CAN_ERR_* bits.
+        frame.id = error ? uint32_t(in.error().toInt()) : in.frameId();
+        frame.error = error;
         frame.remote = type == QCanBusFrame::RemoteRequestFrame;
         frame.length = uint8_t(std::min<qsizetype>(payload.size(), 8));
         std::memcpy(frame.data, payload.constData(), frame.length);
         std::memset(frame.data + frame.length, 0, sizeof frame.data - frame.length);
         if (frameHandler_)
             frameHandler_(frame, now);
+    }
+}
+
+int CanBusPort::busState() const
+{
+    if (!isOpen() || !device_->hasBusStatus())
+        return -1;
+    switch (device_->busStatus()) {
+    case QCanBusDevice::CanBusStatus::Good: return 0;
+    case QCanBusDevice::CanBusStatus::Warning: return 1;
+    case QCanBusDevice::CanBusStatus::Error: return 2;
+    case QCanBusDevice::CanBusStatus::BusOff: return 3;
+    default: return -1;
     }
 }
 

@@ -60,6 +60,12 @@ public:
     // was unplugged). The handler may close or reopen the port.
     void setLostHandler(LostHandler handler);
 
+    // Error frames reach the frame handler (CanFrame::error) only when wanted.
+    void setErrorFramesWanted(bool wanted) { errorFramesWanted_ = wanted; }
+    // The device's own report: 0 error active, 1 warning, 2 error passive,
+    // 3 bus-off; -1 when the plugin does not tell or nothing is open.
+    int busState() const;
+
     static QStringList availableInterfaces(uint32_t kindCode);
 
 private:
@@ -77,4 +83,5 @@ private:
     uint32_t bitrate_ = 0;
     FrameHandler frameHandler_;
     LostHandler lostHandler_;
+    bool errorFramesWanted_ = false;
 };

@@ -2,6 +2,7 @@
 // PNG files, to check by eye that every text fits:
 //   tarnwick_app_screenshots OUTPUT_DIRECTORY
 #include "AppTestSupport.h"
+#include "BusHealthPanel.h"
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
 #include "Main.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QRadioButton>
+#include <QStatusBar>
 
 #include <cstdio>
 
@@ -39,6 +41,22 @@ void ShootMainWindow(const QString &file, const HardwareConfiguration &hw, const
     CopnInterface = nullptr;
 }
 
+// The bus health panel as network access shows it, with the longest texts.
+void ShootBusHealth(const QString &file, const BusStatistics &statistics)
+{
+    qeldouble::SetStoredConfiguration(Hardware(2, "can0"), CANopen(127, 250000));
+    {
+        TMainForm form;
+        form.show();
+        form.BusHealth->SetActive(true);
+        form.BusHealth->setText(BusHealthText(statistics));
+        Shoot(form, file);
+        form.close();
+    }
+    delete CopnInterface;
+    CopnInterface = nullptr;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -59,6 +77,17 @@ int main(int argc, char *argv[])
                     &TMainForm::RadioButton_COS);
     ShootMainWindow(out.filePath(QStringLiteral("main-port.png")), Hardware(7, {}, 0x300, 5), CANopen(99, 83333));
     ShootMainWindow(out.filePath(QStringLiteral("main-com.png")), Hardware(3, {}, 0, 0, 3, 19200), CANopen(5, 125000));
+
+    BusStatistics busy{};
+    busy.FramesPerSecondReceived = 9000;
+    busy.FramesPerSecondSent = 26;
+    busy.LoadPermille = 1000;
+    busy.ErrorFrames = 1234;
+    busy.FramesLost = 56789;
+    ShootBusHealth(out.filePath(QStringLiteral("main-bus-health.png")), busy);
+    busy.State = QELCOPN_BUS_ERROR_PASSIVE;
+    busy.SilentMs = 125000;
+    ShootBusHealth(out.filePath(QStringLiteral("main-bus-silent.png")), busy);
 
     TAboutBox about;
     Shoot(about, out.filePath(QStringLiteral("about.png")));

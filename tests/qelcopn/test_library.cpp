@@ -244,6 +244,34 @@ TEST_F(LibraryTest, TheFirstProbeAsksEveryUnheardNodeAtOnce)
     EXPECT_EQ(peer->receivedCount(), 126u + 125u) << "later calls use the answers";
 }
 
+TEST_F(LibraryTest, BusStatisticsOfABurstOnTheBus)
+{
+    ASSERT_NE(SetBaud(h, 250000), 0);
+    ASSERT_NE(SetOnline(h, 1), 0);
+    EXPECT_EQ(GetBusStatistics(h, nullptr), 0);
+    EXPECT_EQ(GetBusStatistics(h + 1000, nullptr), 0);
+    Sleep(1100); // the set-up's frames leave the window
+    BusStatistics before{};
+    ASSERT_NE(GetBusStatistics(h, &before), 0);
+    for (int k = 0; k < 300; ++k)
+        sendFromPeer(0x487, {1, 2, 3, 4, 5, 6, 7, 8});
+    BusStatistics s{};
+    ASSERT_TRUE(eventually([&] { return GetBusStatistics(h, &s) && s.FramesPerSecondReceived == 300; }));
+    EXPECT_EQ(s.FramesReceived - before.FramesReceived, 300u);
+    EXPECT_EQ(s.LoadPermille, 300u * (47 + 64) * 1000 / 250000);
+    EXPECT_EQ(s.BitRate, 250000u);
+    EXPECT_EQ(s.State, QELCOPN_BUS_ERROR_ACTIVE);
+    EXPECT_EQ(s.ErrorFrames, 0u);
+    EXPECT_LT(s.SilentMs, 1000u);
+
+    // What the queues lost is told with the rest.
+    ASSERT_NE(AddPDO(h, kPeerNode, 16, 3, 1000), 0);
+    for (int k = 0; k < 4096 + 5; ++k)
+        sendFromPeer(0x487, {uint8_t(k)});
+    ASSERT_TRUE(eventually([&] { return GetBusStatistics(h, &s) && s.PdoFramesLost == 5; }));
+    EXPECT_EQ(s.FramesLost, 5u);
+}
+
 TEST_F(LibraryTest, NodeStateFromBootUpAndHeartbeat)
 {
     ASSERT_NE(SetOnline(h, 1), 0);

@@ -1,5 +1,6 @@
 // The protocol logic without a bus: SDO client transfers against a scripted
-// server, NMT frames, node state, and the bounded frame FIFO.
+// server, NMT frames, node state, bus figures, and the bounded frame FIFO.
+#include "BusCounter.h"
 #include "Cia301.h"
 #include "FrameRing.h"
 #include "Nmt.h"
@@ -373,6 +374,69 @@ TEST(NodeMonitorTest, RemoteRequestsAndLongGapsDoNotKeepANodeOnline)
     monitor.onFrame(heartbeat, 10 * s);
     monitor.onFrame(heartbeat, 30 * s);
     EXPECT_FALSE(monitor.online(6, 34 * s));
+}
+
+TEST(BusCounterTest, RatesAndLoadOfAStreamOfKnownRate)
+{
+    BusCounter counter;
+    CanFrame pdo;
+    pdo.id = 0x487;
+    pdo.length = 8;
+    CanFrame request;
+    request.id = 0x607;
+    request.length = 2;
+    // 926 PDOs a second in, 10 requests a second out, for 3 s.
+    int64_t nextSent = 5'000'000;
+    for (int64_t k = 0; k < 3 * 926; ++k) {
+        const int64_t t = 5'000'000 + k * 1'000'000 / 926;
+        for (; nextSent <= t; nextSent += 100'000)
+            counter.onSent(request, nextSent);
+        counter.onReceived(pdo, t);
+    }
+    const BusCounter::Figures f = counter.figures(8'000'000, 250000);
+    EXPECT_NEAR(f.receivedPerSecond, 926, 926 * 0.02);
+    EXPECT_EQ(f.sentPerSecond, 10u);
+    EXPECT_EQ(f.received, 3u * 926);
+    EXPECT_EQ(f.sent, 30u);
+    // (926 * (47 + 64) + 10 * (47 + 16)) bits of 250,000.
+    EXPECT_EQ(f.loadPermille, (f.receivedPerSecond * 111 + 10 * 63) * 1000 / 250000);
+    EXPECT_EQ(f.loadPermille / 10, 41u);
+    EXPECT_EQ(counter.figures(8'000'000, 0).loadPermille, 0u) << "no rate, no load";
+
+    // Silence: after a second without frames the rates are 0, the time told.
+    const BusCounter::Figures quiet = counter.figures(12'000'000, 250000);
+    EXPECT_EQ(quiet.receivedPerSecond, 0u);
+    EXPECT_EQ(quiet.loadPermille, 0u);
+    EXPECT_NEAR(double(quiet.silentMicros), 4'000'000, 2'000);
+    EXPECT_EQ(BusCounter().figures(0, 250000).silentMicros, -1);
+}
+
+TEST(BusCounterTest, ErrorFramesAreCountedAndSetTheState)
+{
+    BusCounter counter;
+    using State = BusCounter::State;
+    const auto error = [](uint32_t classes, uint8_t controller = 0) {
+        CanFrame f;
+        f.error = true;
+        f.id = classes;
+        f.length = 8;
+        f.data[1] = controller;
+        return f;
+    };
+    EXPECT_EQ(counter.figures(0, 0).state, State::ErrorActive);
+    counter.onReceived(error(0x004, 0x08), 1); // transmit warning
+    EXPECT_EQ(counter.figures(1, 0).state, State::Warning);
+    counter.onReceived(error(0x004 | 0x080, 0x10), 2); // receive passive, bus error
+    EXPECT_EQ(counter.figures(2, 0).state, State::Passive);
+    counter.onReceived(error(0x040), 3);
+    EXPECT_EQ(counter.figures(3, 0).state, State::BusOff);
+    counter.onReceived(error(0x100), 4);
+    const BusCounter::Figures f = counter.figures(4, 0);
+    EXPECT_EQ(f.state, State::ErrorActive);
+    EXPECT_EQ(f.errorFrames, 4u);
+    EXPECT_EQ(f.lastErrorClass, 0x100u);
+    EXPECT_EQ(f.received, 0u) << "error frames are not bus traffic";
+    EXPECT_EQ(f.silentMicros, -1);
 }
 
 TEST(FrameRingTest, KeepsOrderAndDropsTheOldestWhenFull)
