@@ -32,6 +32,10 @@ constexpr int64_t kProbeRoundTripBits = 2 * 135;
 // An unheard node is asked again after this long: it may have been
 // switched on since.
 constexpr int64_t kReprobeMicros = 10'000'000;
+// Each probe holds its node's transfer lock; this many at once keeps a
+// thread's held locks within what ThreadSanitizer can follow (64), and a
+// survey of 126 nodes at two time-outs.
+constexpr size_t kProbesAtOnce = 63;
 // A node sends its boot-up within milliseconds of a reset; one that has not
 // been heard this long after our reset is taken as absent.
 constexpr int64_t kBootUpGraceMicros = 500000;
@@ -239,22 +243,30 @@ bool Interface::probeDue(uint8_t node, int64_t now) const
 
 void Interface::probe(uint8_t node)
 {
-    // The first probe asks every node never asked before at once: a survey
-    // asks them all in turn, and each silent one would cost a time-out.
+    // The first probe asks every node never asked before, many at a time: a
+    // survey asks them all in turn, and each silent one would cost a time-out.
     const int64_t now = nowMicros();
     const bool batch = probedAt_[node].load() == 0;
+    std::vector<uint8_t> nodes;
+    for (uint8_t n = NODE_ID_MIN; n <= NODE_ID_MAX; ++n)
+        if (n == node || (batch && n != ownNodeId_.load() && probedAt_[n].load() == 0 && probeDue(n, now)))
+            nodes.push_back(n);
+    for (size_t first = 0; first < nodes.size(); first += kProbesAtOnce)
+        probeTogether(&nodes[first], std::min(kProbesAtOnce, nodes.size() - first));
+}
+
+void Interface::probeTogether(const uint8_t *nodes, size_t count)
+{
+    const int64_t now = nowMicros();
     std::vector<std::shared_ptr<SdoJob>> jobs;
     std::vector<std::unique_lock<std::mutex>> locks;
-    for (uint8_t n = NODE_ID_MIN; n <= NODE_ID_MAX; ++n) {
-        const bool asked = n == node;
-        if (!asked && (!batch || n == ownNodeId_.load() || probedAt_[n].load() != 0 || !probeDue(n, now)))
-            continue;
+    for (size_t k = 0; k < count; ++k) {
         // A node in a transfer already shows by that transfer whether it is there.
-        std::unique_lock lock(sdoNodeLocks_[n], std::try_to_lock);
+        std::unique_lock lock(sdoNodeLocks_[nodes[k]], std::try_to_lock);
         if (!lock.owns_lock())
             continue;
-        probedAt_[n].store(now);
-        jobs.push_back(uploadJob(n, 0x1000, 0, 4, 0));
+        probedAt_[nodes[k]].store(now);
+        jobs.push_back(uploadJob(nodes[k], 0x1000, 0, 4, 0));
         locks.push_back(std::move(lock));
     }
     const uint32_t rate = bitrate_.load();

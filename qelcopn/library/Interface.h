@@ -117,6 +117,7 @@ private:
     bool runJob(const std::shared_ptr<SdoJob> &job);
     bool probeDue(uint8_t node, int64_t now) const;
     void probe(uint8_t node);
+    void probeTogether(const uint8_t *nodes, size_t count);
 
     std::shared_ptr<IoThread> io_;
     const uint32_t kind_;
