@@ -130,7 +130,11 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
 
     watchDevice();
     if (kindCode == kSocketCan && bitrate != 0 && !setBitrate(bitrate)) {
-        setText(error, QStringLiteral("'%1' does not run at %2 bit/s").arg(interfaceName).arg(bitrate));
+        // Only the system can change it; the message says how.
+        setText(error, QStringLiteral("'%1' does not run at %2 bit/s; set it with: ip link set %1 down && "
+                                      "ip link set %1 type can bitrate %2 && ip link set %1 up")
+                           .arg(interfaceName)
+                           .arg(bitrate));
         close();
         return OpenResult::NotUsable;
     }
