@@ -1,0 +1,127 @@
+#!/usr/bin/python3
+"""A recording made by the library while the gateway simulator runs, read
+back by independent tools: python-can's CanutilsLogReader frame for frame,
+and can-utils' log2asc without complaint. Starts the simulator itself and
+ends it.
+
+    test_trace_tools.py LIBRARY SIMULATOR
+"""
+import ctypes
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+import can
+
+
+class HardwareConfiguration(ctypes.Structure):
+    _fields_ = [("InterfaceType", ctypes.c_uint32), ("Port", ctypes.c_uint32), ("Irq", ctypes.c_uint32),
+                ("ComPort", ctypes.c_uint32), ("ComBaud", ctypes.c_uint32), ("Reserved", ctypes.c_uint8 * 24),
+                ("AccessPoint", ctypes.c_char * 256)]
+
+
+class TraceStatus(ctypes.Structure):
+    _fields_ = [("Recording", ctypes.c_uint32), ("LastError", ctypes.c_uint32),
+                ("FramesWritten", ctypes.c_uint64), ("FramesLost", ctypes.c_uint64),
+                ("BytesWritten", ctypes.c_uint64), ("Path", ctypes.c_char * 4096)]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def record(lib, url, path):
+    """Records about two seconds of the simulator's stream; our NMT start
+    goes into it as a sent frame."""
+    hw = HardwareConfiguration()
+    hw.InterfaceType = 2
+    hw.AccessPoint = url.encode()
+    handle = ctypes.c_uint32(0)
+    # The simulator hosts the bus: it may take a moment to listen.
+    for _ in range(200):
+        if lib.OpenInterface(ctypes.byref(handle), ctypes.byref(hw)):
+            break
+        time.sleep(0.05)
+    else:
+        raise RuntimeError("the simulator's bus did not open")
+    h = handle.value
+    assert lib.SetOnline(h, 1)
+    assert lib.Trace_Start(h, path.encode())
+    time.sleep(0.5)
+    assert lib.NMT_StartRemoteNode(h, 7)
+    time.sleep(2)
+    status = TraceStatus()
+    assert lib.Trace_GetStatus(h, ctypes.byref(status))
+    assert status.Recording == 1
+    assert lib.Trace_Stop(h)
+    assert lib.Trace_GetStatus(h, ctypes.byref(status))
+    assert lib.CloseInterface(h)
+    return status
+
+
+def our_lines(path):
+    with open(path) as f:
+        return [line.split() for line in f if line.strip()]
+
+
+def main(library_path, simulator_path):
+    url = "tcp://127.0.0.1:%d/can0" % free_port()
+    simulator = subprocess.Popen([simulator_path, "--interface", url, "--scenario", "live", "--heartbeat", "100",
+                                  "--seconds", "60"], stdout=subprocess.DEVNULL)
+    failures = []
+
+    def check(name, ok):
+        print(("ok   " if ok else "FAIL ") + name)
+        if not ok:
+            failures.append(name)
+
+    try:
+        lib = ctypes.CDLL(library_path)
+        assert lib.LoadDriver()
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "session.log")
+            status = record(lib, url, path)
+            lines = our_lines(path)
+            check("frames were recorded", len(lines) > 10 and status.FramesWritten == len(lines))
+            check("nothing was lost", status.FramesLost == 0 and status.LastError == 0)
+            check("both directions", any(l[3] == "T" for l in lines) and any(l[3] == "R" for l in lines))
+
+            messages = list(can.CanutilsLogReader(path))
+            check("python-can reads every frame", len(messages) == len(lines))
+            same = True
+            for message, line in zip(messages, lines):
+                can_id, data = line[2].split("#")
+                same &= message.arbitration_id == int(can_id, 16)
+                same &= message.data.hex().upper() == data
+                same &= message.is_rx == (line[3] == "R")
+                same &= message.channel == line[1] == "can0"
+                same &= abs(message.timestamp - float(line[0][1:-1])) < 1e-6
+            check("python-can reads each frame as written", same)
+            check("the stamps are wall-clock times", abs(messages[-1].timestamp - time.time()) < 60)
+
+            with open(os.path.join(folder, "session.json")) as f:
+                session = json.load(f)
+            check("the session counts the frames", session["frames_written"] == len(lines)
+                  and session["frames_lost"] == 0 and "end" in session and session["access_point"] == url)
+
+            asc = os.path.join(folder, "session.asc")
+            converted = subprocess.run(["log2asc", "-I", path, "-O", asc, "can0"], capture_output=True, text=True)
+            check("log2asc converts without complaint", converted.returncode == 0 and converted.stderr == "")
+            with open(asc) as f:
+                frame_lines = [l for l in f if " Rx " in l or " Tx " in l]
+            check("log2asc keeps every frame", len(frame_lines) == len(lines))
+        assert lib.UnloadDriver()
+    finally:
+        simulator.terminate()
+        simulator.wait(10)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
