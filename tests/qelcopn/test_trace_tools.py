@@ -4,11 +4,15 @@ back by independent tools: python-can's CanutilsLogReader frame for frame,
 and can-utils' log2asc without complaint. Starts the simulator itself and
 ends it.
 
-    test_trace_tools.py LIBRARY SIMULATOR
+The same for tarnwick-record, which must send nothing, end on SIGTERM with
+everything written, and say why when it cannot start.
+
+    test_trace_tools.py LIBRARY SIMULATOR RECORDER
 """
 import ctypes
 import json
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -70,7 +74,33 @@ def our_lines(path):
         return [line.split() for line in f if line.strip()]
 
 
-def main(library_path, simulator_path):
+def check_recorder(recorder_path, url, folder, check):
+    path = os.path.join(folder, "cli.log")
+    run = subprocess.Popen([recorder_path, "--kind", "virtualcan", "--interface", url, "--output", path],
+                           stderr=subprocess.PIPE, text=True)
+    progress = 0
+    for line in run.stderr:
+        if line.startswith("tarnwick-record: ") and " frames, " in line:
+            progress += 1
+            if progress == 2:
+                run.send_signal(signal.SIGTERM)
+    check("tarnwick-record ends on SIGTERM with 0", run.wait(20) == 0 and progress >= 3)
+    lines = our_lines(path)
+    messages = list(can.CanutilsLogReader(path))
+    check("tarnwick-record's log is read by python-can", len(lines) > 10 and len(messages) == len(lines))
+    check("tarnwick-record sends nothing", all(l[3] == "R" for l in lines))
+    with open(os.path.join(folder, "cli.json")) as f:
+        check("tarnwick-record completes the session", json.load(f)["frames_written"] == len(lines))
+
+    bad = subprocess.run([recorder_path, "--bitrate", "12345"], capture_output=True, text=True)
+    check("a bad option exits with 2", bad.returncode == 2 and "bit rate" in bad.stderr)
+    closed = subprocess.run([recorder_path, "--kind", "socketcan", "--interface", "nosuch0", "--output",
+                             os.path.join(folder, "none.log")], capture_output=True, text=True)
+    check("an interface that will not open exits with 1 and the reason",
+          closed.returncode == 1 and "nosuch0: no such interface" in closed.stderr)
+
+
+def main(library_path, simulator_path, recorder_path):
     url = "tcp://127.0.0.1:%d/can0" % free_port()
     simulator = subprocess.Popen([simulator_path, "--interface", url, "--scenario", "live", "--heartbeat", "100",
                                   "--seconds", "60"], stdout=subprocess.DEVNULL)
@@ -116,6 +146,7 @@ def main(library_path, simulator_path):
             with open(asc) as f:
                 frame_lines = [l for l in f if " Rx " in l or " Tx " in l]
             check("log2asc keeps every frame", len(frame_lines) == len(lines))
+            check_recorder(recorder_path, url, folder, check)
         assert lib.UnloadDriver()
     finally:
         simulator.terminate()
@@ -124,4 +155,4 @@ def main(library_path, simulator_path):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3]))

@@ -1,0 +1,138 @@
+// tarnwick-record: records a CAN bus through the library, listen-only, for
+// a laptop left in a vehicle.
+#include "QEL_COPN.h"
+#include "RecordOptions.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kSettingsPath[] = "\\Software\\Quelbrook\\Tarnwick\\";
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+void catchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string defaultOutput()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Quelbrook/Tarnwick/recordings");
+    QDir().mkpath(folder);
+    const time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    return folder.toStdString() + "/"
+        + record::defaultFileName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                                  local.tm_sec);
+}
+
+std::string openFailure(int error)
+{
+    if (error == ENODEV)
+        return "no such interface, or its driver is missing";
+    if (uint32_t(error) == QELCOPN_ERROR_WRONG_MODE)
+        return "the interface is not usable as it stands (down, or held by another program)";
+    return std::strerror(error);
+}
+
+void printProgress(const TraceStatus &status, long elapsed)
+{
+    std::fprintf(stderr, "tarnwick-record: %lds, %llu frames, %llu lost, %llu bytes\n", elapsed,
+                 static_cast<unsigned long long>(status.FramesWritten),
+                 static_cast<unsigned long long>(status.FramesLost),
+                 static_cast<unsigned long long>(status.BytesWritten));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const record::ParseResult parsed = record::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "tarnwick-record: %s\n%s", parsed.error.c_str(), record::usage().c_str());
+        return 2;
+    }
+    const record::Options &options = parsed.options;
+    if (options.help) {
+        std::fputs(record::usage().c_str(), stdout);
+        return 0;
+    }
+    catchStopSignals();
+
+    HardwareConfiguration hw{};
+    CANopenConfiguration co{};
+    if (!LoadDriver() || !ReadConfiguration(kSettingsPath, &hw, &co)) {
+        std::fprintf(stderr, "tarnwick-record: the library did not start\n");
+        return 1;
+    }
+    if (options.kind)
+        hw.InterfaceType = *options.kind;
+    if (options.interfaceName) {
+        std::memset(hw.AccessPoint, 0, sizeof hw.AccessPoint);
+        std::snprintf(hw.AccessPoint, sizeof hw.AccessPoint, "%s", options.interfaceName->c_str());
+    }
+    const uint32_t bitrate = options.bitrate.value_or(co.Baud);
+    const std::string output = options.output.value_or(defaultOutput());
+
+    uint32_t h = 0;
+    if (!OpenInterface(&h, &hw)) {
+        const int error = errno;
+        std::fprintf(stderr, "tarnwick-record: %s: %s\n", hw.AccessPoint, openFailure(error).c_str());
+        UnloadDriver();
+        return 1;
+    }
+    // Going online sends nothing: the library speaks only when asked to.
+    if (!SetBaud(h, bitrate) || !SetOnline(h, 1)) {
+        std::fprintf(stderr, "tarnwick-record: %s: could not go online at %u bit/s\n", hw.AccessPoint,
+                     unsigned(bitrate));
+        CloseInterface(h);
+        UnloadDriver();
+        return 1;
+    }
+    if (!Trace_Start(h, output.c_str())) {
+        const int error = errno;
+        std::fprintf(stderr, "tarnwick-record: %s: %s\n", output.c_str(), std::strerror(error));
+        CloseInterface(h);
+        UnloadDriver();
+        return 1;
+    }
+    std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, output.c_str());
+
+    TraceStatus status{};
+    const timespec tick{0, 100 * 1000 * 1000};
+    long tenths = 0;
+    while (stopSignal == 0 && (!options.seconds || tenths < long(*options.seconds) * 10)) {
+        nanosleep(&tick, nullptr);
+        if (++tenths % 10 == 0 && Trace_GetStatus(h, &status))
+            printProgress(status, tenths / 10);
+    }
+    Trace_Stop(h);
+    Trace_GetStatus(h, &status);
+    CloseInterface(h);
+    UnloadDriver();
+    printProgress(status, tenths / 10);
+    if (status.LastError != 0)
+        std::fprintf(stderr, "tarnwick-record: writing failed at times: %s\n", std::strerror(int(status.LastError)));
+    return 0;
+}
