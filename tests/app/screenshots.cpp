@@ -1,5 +1,5 @@
-// Draws the main window in several configurations and the About dialog into
-// PNG files, to check by eye that every text fits:
+// Draws the main window in several configurations, the About dialog and the
+// monitor's pages into PNG files, to check by eye that every text fits:
 //   tarnwick_app_screenshots OUTPUT_DIRECTORY
 #include "AppTestSupport.h"
 #include "BusHealthPanel.h"
@@ -9,11 +9,13 @@
 #include "QEL_COPN_Interface.h"
 #include "QelDouble.h"
 #include "QtTestSupport.h"
+#include "TForm_MTU.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -91,5 +93,13 @@ int main(int argc, char *argv[])
 
     TAboutBox about;
     Shoot(about, out.filePath(QStringLiteral("about.png")));
+
+    // Listen-only: the monitor shows without asking the gateway anything.
+    TForm_MTU monitor;
+    monitor.ListenOnly = 1;
+    for (QWidget *page : {monitor.TabSheet_MTU_Data, monitor.TabSheet_Dinbus, monitor.TabSheet_J1939}) {
+        monitor.PageControl1->setCurrentWidget(page);
+        Shoot(monitor, out.filePath(QStringLiteral("monitor-%1.png").arg(monitor.PageControl1->indexOf(page))));
+    }
     return 0;
 }
