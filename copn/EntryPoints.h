@@ -1,6 +1,8 @@
 // The library's exports in the binding's slot order. TYPED names carry a
 // signature declared in QEL_COPN.h; UNTYPED names are looked up and kept but
 // never called by the program, so their slot is a bare function address.
+// The documents' 70 come first, in their order; the program's own additions
+// follow them, so a library that predates an addition leaves its slot null.
 #pragma once
 
 #define QEL_COPN_ENTRY_POINTS(TYPED, UNTYPED) \
@@ -74,4 +76,8 @@
     UNTYPED(VersionInformationWindow)         \
     TYPED(PDO_Read_Receive_Count)             \
     TYPED(COP_PDO_Get_Event)                  \
-    TYPED(GetBusStatistics)
+    TYPED(GetBusStatistics)                   \
+    TYPED(Trace_Start)                        \
+    TYPED(Trace_Stop)                         \
+    TYPED(Trace_GetStatus)                    \
+    TYPED(Trace_SaveRecent)

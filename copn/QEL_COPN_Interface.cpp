@@ -124,6 +124,15 @@ int32_t TQEL_COPN_Interface::GetBusStatistics(BusStatistics *statistics)
     return QEL_CALL(GetBusStatistics, InterfaceHandle, statistics);
 }
 
+int32_t TQEL_COPN_Interface::Trace_Start(const char *path) { return QEL_CALL(Trace_Start, InterfaceHandle, path); }
+int32_t TQEL_COPN_Interface::Trace_Stop() { return QEL_CALL(Trace_Stop, InterfaceHandle); }
+int32_t TQEL_COPN_Interface::Trace_GetStatus(TraceStatus *status) { return QEL_CALL(Trace_GetStatus, InterfaceHandle, status); }
+
+int32_t TQEL_COPN_Interface::Trace_SaveRecent(const char *path, uint32_t seconds)
+{
+    return QEL_CALL(Trace_SaveRecent, InterfaceHandle, path, seconds);
+}
+
 int32_t TQEL_COPN_Interface::CloseCard()
 {
     const int32_t result = QEL_CALL(CloseCard, InterfaceHandle);

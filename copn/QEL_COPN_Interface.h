@@ -94,6 +94,11 @@ public:
                                     uint32_t *time1, uint32_t *time2);
     int32_t CheckEmergency(uint8_t *node, uint8_t *message);
     int32_t GetBusStatistics(BusStatistics *statistics);
+    // The recording of every frame, kept by the library.
+    int32_t Trace_Start(const char *path);
+    int32_t Trace_Stop();
+    int32_t Trace_GetStatus(TraceStatus *status);
+    int32_t Trace_SaveRecent(const char *path, uint32_t seconds);
     // Also marks every node of the table offline, whatever the library did.
     int32_t CloseCard();
 

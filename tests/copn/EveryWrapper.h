@@ -1,4 +1,4 @@
-// Calls each of the binding's 25 wrappers once, with harmless arguments, and
+// Calls each of the binding's 29 wrappers once, with harmless arguments, and
 // returns each wrapper's result by its export's name.
 #pragma once
 
@@ -14,6 +14,7 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
     uint32_t flag = 0, value32 = 0, length = 256, time1 = 0, time2 = 0;
     uint8_t value8 = 0, buffer[256] = {}, node = 0, message[18] = {};
     int32_t event = 0;
+    TraceStatus trace{};
     return {
         {"LoadDriver", copn.LoadDriver()},
         {"ReadConfiguration", copn.ReadConfiguration(path)},
@@ -37,6 +38,10 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
         {"COP_PDO_Get_Event", copn.COP_PDO_Get_Event(7, 18, 3, &event)},
         {"COP_PDO_Read_Data_wTime", copn.COP_PDO_Read_Data_wTime(7, 18, 3, &value8, buffer, &time1, &time2)},
         {"CheckEmergency", copn.CheckEmergency(&node, message)},
+        {"Trace_Start", copn.Trace_Start("/tmp/binding-test.log")},
+        {"Trace_GetStatus", copn.Trace_GetStatus(&trace)},
+        {"Trace_SaveRecent", copn.Trace_SaveRecent("/tmp/binding-test-recent.log", 60)},
+        {"Trace_Stop", copn.Trace_Stop()},
         {"CloseInterface", copn.CloseInterface()},
         {"CloseCard", copn.CloseCard()},
         {"UnloadDriver", copn.UnloadDriver()},

@@ -128,6 +128,12 @@ TEST_F(Binding, WrappersHandOverTheHandleAndTheirArgumentsInOrder)
     ASSERT_EQ(pdo.size(), 8u);
     EXPECT_EQ((std::vector<uint64_t>(pdo.begin(), pdo.begin() + 4)), (std::vector<uint64_t>{1, 7, 18, 3}));
     EXPECT_EQ(argsOf("CloseInterface"), std::vector<uint64_t>{1});
+    EXPECT_EQ(qeldouble::CallsTo("Trace_Start").at(0).text, "/tmp/binding-test.log");
+    EXPECT_EQ(argsOf("Trace_Stop"), std::vector<uint64_t>{1});
+    const auto recent = argsOf("Trace_SaveRecent");
+    ASSERT_EQ(recent.size(), 3u);
+    EXPECT_EQ(recent[0], 1u);
+    EXPECT_EQ(recent[2], 60u);
     EXPECT_EQ(argsOf("CloseCard"), std::vector<uint64_t>{1});
     for (const auto &[name, result] : results)
         EXPECT_EQ(result, 1) << name;

@@ -50,6 +50,7 @@ struct State {
     int32_t pdoEvent = -1;
     std::deque<QueuedPdo> pdos;
     std::deque<QueuedEmergency> emergencies;
+    TraceStatus trace{};
 
     void clear()
     {
@@ -68,6 +69,7 @@ struct State {
         pdoEvent = -1;
         pdos.clear();
         emergencies.clear();
+        trace = {};
     }
 };
 
@@ -323,6 +325,18 @@ void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message)
     state().emergencies.push_back({node, message});
 }
 
+void SetTraceFramesWritten(uint64_t frames)
+{
+    std::lock_guard lock(state().mutex);
+    state().trace.FramesWritten = frames;
+}
+
+TraceStatus CurrentTraceStatus()
+{
+    std::lock_guard lock(state().mutex);
+    return state().trace;
+}
+
 size_t PendingPdos()
 {
     std::lock_guard lock(state().mutex);
@@ -543,5 +557,41 @@ int32_t CheckEmergency(uint32_t h, uint8_t *node, uint8_t message[18])
     }
     return result;
 }
+
+#ifndef QEL_DOUBLE_WITHOUT_TRACE
+int32_t Trace_Start(uint32_t h, const char *path)
+{
+    Exchange ex(__func__, {h, address(path)}, path != nullptr ? path : "");
+    const int32_t result = ex.result(1);
+    if (result != 0 && path != nullptr) {
+        TraceStatus &trace = ex.script().trace;
+        trace.Recording = 1;
+        std::strncpy(trace.Path, path, sizeof trace.Path - 1);
+    }
+    return result;
+}
+
+int32_t Trace_Stop(uint32_t h)
+{
+    Exchange ex(__func__, {h});
+    ex.script().trace.Recording = 0;
+    return ex.result(1);
+}
+
+int32_t Trace_GetStatus(uint32_t h, TraceStatus *status)
+{
+    Exchange ex(__func__, {h, address(status)});
+    const int32_t result = ex.result(1);
+    if (result != 0 && status != nullptr)
+        *status = ex.script().trace;
+    return result;
+}
+
+int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds)
+{
+    Exchange ex(__func__, {h, address(path), seconds}, path != nullptr ? path : "");
+    return ex.result(1);
+}
+#endif
 
 } // extern "C"
