@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 
 #include <mutex>
 
@@ -8,6 +9,7 @@ namespace {
 
 std::mutex hookMutex;
 MessageBoxHook hook;
+FileDialogHook fileHook;
 
 } // namespace
 
@@ -35,6 +37,26 @@ void SetMessageBoxHook(MessageBoxHook newHook)
 {
     std::lock_guard lock(hookMutex);
     hook = std::move(newHook);
+}
+
+QString ChooseFile(bool forSaving, const QString &caption, const QString &proposed, const QString &filter)
+{
+    FileDialogHook answer;
+    {
+        std::lock_guard lock(hookMutex);
+        answer = fileHook;
+    }
+    if (answer)
+        return answer(forSaving, caption, proposed, filter);
+    QWidget *parent = QApplication::activeWindow();
+    return forSaving ? QFileDialog::getSaveFileName(parent, caption, proposed, filter)
+                     : QFileDialog::getOpenFileName(parent, caption, proposed, filter);
+}
+
+void SetFileDialogHook(FileDialogHook newHook)
+{
+    std::lock_guard lock(hookMutex);
+    fileHook = std::move(newHook);
 }
 
 void ShowException(const std::exception &error)

@@ -25,6 +25,16 @@ using MessageBoxHook = std::function<QMessageBox::StandardButton(
     const QString &text, const QString &caption, QMessageBox::StandardButtons buttons)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
+// A file dialog for saving (`forSaving`) or opening, on `proposed` (a
+// folder, or a full path whose name is proposed), with a name filter such
+// as "Recordings (*.log)". Returns the chosen path, empty on Cancel.
+QString ChooseFile(bool forSaving, const QString &caption, const QString &proposed, const QString &filter);
+
+// While a hook is set, file dialogs go to it instead of the screen.
+using FileDialogHook = std::function<QString(bool forSaving, const QString &caption, const QString &proposed,
+                                             const QString &filter)>;
+void SetFileDialogHook(FileDialogHook hook);
+
 // The application's standard display of an exception: its message in a box
 // captioned with the application's title.
 void ShowException(const std::exception &error);

@@ -5,6 +5,7 @@
 #include "Form_AboutBox.h"
 #include "Look.h"
 #include "QEL_COPN_Interface.h"
+#include "RecordingControl.h"
 #include "SpinEdit.h"
 
 #include <QAction>
@@ -166,6 +167,7 @@ void TMainForm::CreateMenus()
 {
     MainMenu_Network = menuBar()->addMenu(QStringLiteral("Network"));
     MenuItem_NetworkConfiguration = MainMenu_Network->addAction(QStringLiteral("Configuration"));
+    Recording = new TRecordingControl(this);
     MainMenu_Help = menuBar()->addMenu(QStringLiteral("Help"));
     VersionInformation1 = MainMenu_Help->addAction(QStringLiteral("Version Information"));
     VersionInformation1->setEnabled(false);
@@ -300,6 +302,8 @@ void TMainForm::About1Click()
 
 void TMainForm::MenuItem_NetworkConfigurationClick()
 {
+    // The window configures the stored adapter, never a replay.
+    Recording->EndReplaySession();
     if (CopnInterface == nullptr || CopnInterface->CANopenConfigurationWindow() == 0)
         return;
     CopnInterface->SaveConfiguration(REGISTRY_PATH);
@@ -333,6 +337,7 @@ void TMainForm::AdvSpinEdit_NodeIDChange()
 
 void TMainForm::FormClose()
 {
+    Recording->EndRecording();
     // The receive threads call CopnInterface from their own threads: they
     // end here, before it goes, so nothing calls the library afterwards.
     StopMonitor();

@@ -20,6 +20,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class TRecordingControl;
 class TSpinEdit;
 
 // Where the library stores the adapter configuration.
@@ -68,6 +69,8 @@ public:
     QAction *NetworkConfiguration1 = nullptr;
     std::array<QPixmap, 2> ImageList1;
     TFormSize FormSize1;
+    // The "Recording" menu and the recording's status.
+    TRecordingControl *Recording = nullptr;
 
     // Node ID of the gateway to monitor.
     uint8_t GatewayNodeId = 0;

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
+#include "RecordingControl.h"
 #include "SpinEdit.h"
 
 #include <QAction>
@@ -90,6 +91,8 @@ int32_t TMainForm::GoOnline()
 
 void TMainForm::Button_NetworkStopAccessClick()
 {
+    // Everything recorded is written while the interface is still open.
+    Recording->EndRecording();
     StopMonitor();
     if (CopnInterface != nullptr)
         CopnInterface->NMT_ResetCommunication(GatewayNodeId);

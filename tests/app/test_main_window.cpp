@@ -295,9 +295,9 @@ TEST_F(MainWindow, CaptionsMenusAndInitialStates)
     }
 
     const QList<QAction *> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("Network"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("Help"));
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("Help"));
     EXPECT_EQ(form->MainMenu_Network->actions(), QList<QAction *>{form->MenuItem_NetworkConfiguration});
     EXPECT_EQ(form->MenuItem_NetworkConfiguration->text(), QStringLiteral("Configuration"));
     EXPECT_TRUE(form->MenuItem_NetworkConfiguration->isEnabled());

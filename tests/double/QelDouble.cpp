@@ -325,10 +325,12 @@ void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message)
     state().emergencies.push_back({node, message});
 }
 
-void SetTraceFramesWritten(uint64_t frames)
+void SetTraceProgress(uint64_t framesWritten, uint32_t lastError, bool recording)
 {
     std::lock_guard lock(state().mutex);
-    state().trace.FramesWritten = frames;
+    state().trace.FramesWritten = framesWritten;
+    state().trace.LastError = lastError;
+    state().trace.Recording = recording ? 1 : 0;
 }
 
 TraceStatus CurrentTraceStatus()

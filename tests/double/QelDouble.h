@@ -96,8 +96,9 @@ void QueuePdo(std::vector<uint8_t> data, uint32_t time1, uint32_t time2);
 void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message);
 // The recording: Trace_Start (path kept as the call's text) sets Recording
 // and Path, Trace_Stop clears Recording, Trace_GetStatus reports the status
-// with the frame count set here.
-void SetTraceFramesWritten(uint64_t frames);
+// with what is set here (a recording the library ended itself: `recording`
+// false and the errno of the failed write).
+void SetTraceProgress(uint64_t framesWritten, uint32_t lastError = 0, bool recording = true);
 TraceStatus CurrentTraceStatus();
 
 size_t PendingPdos();

@@ -1,0 +1,100 @@
+#include "RecordingSession.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+const QString LOG_SUFFIX = QStringLiteral(".log");
+const QString NODE_ID_KEY = QStringLiteral("gateway_node_id");
+const QString PRODUCT_CODE_KEY = QStringLiteral("product_code");
+constexpr int FIRST_NODE_ID = 1;
+constexpr int LAST_NODE_ID = 127;
+// A session file is a few hundred bytes; anything far larger is not one.
+constexpr qint64 LARGEST_SESSION_FILE = 1 << 20;
+
+std::optional<QJsonObject> ReadSessionObject(const QString &sessionPath)
+{
+    QFile file(sessionPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > LARGEST_SESSION_FILE)
+        return std::nullopt;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+// Integers only: JSON numbers are doubles, and 7.5 is no node ID.
+std::optional<int> IntegerIn(const QJsonObject &object, const QString &key, int first, int last)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (number != double(qint64(number)) || number < first || number > last)
+        return std::nullopt;
+    return int(number);
+}
+
+} // namespace
+
+QString RecordingsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Quelbrook/Tarnwick/recordings");
+}
+
+QString ProposedRecordingName(const QDateTime &when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + LOG_SUFFIX;
+}
+
+QString SessionFilePath(const QString &logPath)
+{
+    QString base = logPath;
+    if (base.endsWith(LOG_SUFFIX))
+        base.chop(LOG_SUFFIX.size());
+    return base + QStringLiteral(".json");
+}
+
+QString RecordingDisplayName(const QString &logPath)
+{
+    QString name = QFileInfo(logPath).fileName();
+    if (name.endsWith(LOG_SUFFIX))
+        name.chop(LOG_SUFFIX.size());
+    return name;
+}
+
+QString RecordingStatusText(const QString &logPath, uint64_t framesWritten)
+{
+    return QStringLiteral("Recording: %1 (%2 frames)").arg(RecordingDisplayName(logPath)).arg(framesWritten);
+}
+
+GatewayIdentity ReadGatewayIdentity(const QString &sessionPath)
+{
+    const std::optional<QJsonObject> session = ReadSessionObject(sessionPath);
+    if (!session)
+        return {};
+    return {IntegerIn(*session, NODE_ID_KEY, FIRST_NODE_ID, LAST_NODE_ID),
+            IntegerIn(*session, PRODUCT_CODE_KEY, 0, INT32_MAX)};
+}
+
+bool WriteGatewayIdentity(const QString &sessionPath, const GatewayIdentity &identity)
+{
+    std::optional<QJsonObject> session = ReadSessionObject(sessionPath);
+    if (!session)
+        return false;
+    if (identity.nodeId)
+        session->insert(NODE_ID_KEY, *identity.nodeId);
+    if (identity.productCode)
+        session->insert(PRODUCT_CODE_KEY, *identity.productCode);
+    QSaveFile file(sessionPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(*session).toJson(QJsonDocument::Indented);
+    return file.write(bytes) == bytes.size() && file.commit();
+}

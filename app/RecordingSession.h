@@ -1,0 +1,40 @@
+// The files around a recording: where recordings go, the name proposed for a
+// new one, and the gateway's identity in the session file beside NAME.log.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// ~/.local/share/Quelbrook/Tarnwick/recordings, not yet created.
+QString RecordingsFolder();
+
+// "2026-12-09_15-04-12.log" for that local time: sorts by date, and has no
+// character a file system or a shell would object to.
+QString ProposedRecordingName(const QDateTime &when);
+
+// NAME.json beside NAME.log (any other name gets .json added).
+QString SessionFilePath(const QString &logPath);
+
+// The name users know a recording by: the file name without ".log".
+QString RecordingDisplayName(const QString &logPath);
+
+// "Recording: NAME (N frames)".
+QString RecordingStatusText(const QString &logPath, uint64_t framesWritten);
+
+struct GatewayIdentity {
+    std::optional<int> nodeId;      // 1 to 127
+    std::optional<int> productCode; // as the gateway's identity object gave it
+};
+
+// What the session file says of the gateway; nothing of a missing, broken or
+// foreign file, nor of a value of the wrong type or range.
+GatewayIdentity ReadGatewayIdentity(const QString &sessionPath);
+
+// Adds the gateway's identity to a session file the library wrote, keeping
+// its other keys; written to a temporary file and renamed over, so a crash
+// leaves the old file or the new one. False when there was no readable
+// session file or it could not be written.
+bool WriteGatewayIdentity(const QString &sessionPath, const GatewayIdentity &identity);
