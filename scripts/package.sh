@@ -6,17 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build-package
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-missing=()
-for p in lintian desktop-file-utils appstream; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/apt-install-missing.sh lintian desktop-file-utils appstream
 
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
