@@ -32,7 +32,7 @@ namespace {
 constexpr int DRAW_INTERVAL_MS = 100;
 constexpr int MIN_COLUMNS = 256;
 // Dense data is thinned to what a column this wide can show.
-constexpr int PIXELS_PER_COLUMN = 3;
+constexpr int PIXELS_PER_COLUMN = 4;
 constexpr int DEFAULT_SPAN_MINUTES = 10;
 const int SPAN_MINUTES[] = {1, 10, 60};
 constexpr int64_t US_PER_MINUTE = 60LL * 1000000;
@@ -309,8 +309,13 @@ void TForm_Trend::Redraw()
         double high = range ? range->second : 1.0;
         // A flat line sits mid-height rather than on an edge.
         const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::fabs(low) * 0.05);
-        valueAxis_->setRange(low - pad, high + pad);
-        valueAxis_->applyNiceNumbers();
+        // Each range change lays out the axis again; the data's range
+        // rarely changes between two redraws.
+        if (!fittedRange_ || *fittedRange_ != std::make_pair(low - pad, high + pad)) {
+            fittedRange_ = std::make_pair(low - pad, high + pad);
+            valueAxis_->setRange(low - pad, high + pad);
+            valueAxis_->applyNiceNumbers();
+        }
     }
     for (size_t i = 0; i < plots_.size(); ++i) {
         for (size_t s = 0; s < lines[i].size(); ++s) {
@@ -347,6 +352,7 @@ void TForm_Trend::SetPaused(bool paused)
 void TForm_Trend::FitClick()
 {
     fitted_ = true;
+    fittedRange_.reset();
     fit_->setEnabled(false);
     Redraw();
 }

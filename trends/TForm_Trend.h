@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QChart;
@@ -84,6 +86,8 @@ private:
     int64_t viewEndUs_ = 0;
     bool paused_ = false;
     bool fitted_ = true;
+    // The data's range the value axis was last fitted to.
+    std::optional<std::pair<double, double>> fittedRange_;
     QString notice_;
     QString hover_;
     int colourTurn_ = 0;

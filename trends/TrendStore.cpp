@@ -12,7 +12,10 @@ namespace {
 // current column that are not drawn yet.
 class StepLineBuilder {
 public:
-    StepLineBuilder(int64_t fromUs, int64_t columnUs) : fromUs_(fromUs), columnUs_(columnUs) {}
+    // Columns start at multiples of their width, not at the span's edge, so
+    // a scrolling view thins each stretch of data the same way every time
+    // and the line does not shimmer.
+    explicit StepLineBuilder(int64_t columnUs) : columnUs_(columnUs) {}
 
     // True when a receipt at this time joins the column being gathered.
     bool InPendingColumn(int64_t timeUs) const { return pending_ > 0 && columnUs_ > 0 && timeUs < columnEndUs_; }
@@ -26,7 +29,7 @@ public:
         }
         Flush();
         if (columnUs_ > 0)
-            columnEndUs_ = fromUs_ + ((timeUs - fromUs_) / columnUs_ + 1) * columnUs_;
+            columnEndUs_ = (timeUs / columnUs_ + 1) * columnUs_;
         firstUs_ = timeUs;
         first_ = low_ = high_ = last_ = value;
         pending_ = 1;
@@ -91,7 +94,6 @@ private:
         open_ = false;
     }
 
-    int64_t fromUs_;
     int64_t columnUs_;
     std::vector<TTrendSegment> segments_;
     bool open_ = false;
@@ -175,7 +177,7 @@ std::vector<TTrendSegment> TTrendStore::StepLine(size_t series, int64_t fromUs, 
     const size_t hi = size_t(std::upper_bound(begin, s.TimesUs.end(), toUs) - s.TimesUs.begin());
     const size_t start = lo > s.First ? lo - 1 : lo;
     const bool decimate = columns > 0 && hi - start > DECIMATE_ABOVE_PER_COLUMN * size_t(columns);
-    StepLineBuilder line(fromUs, decimate ? std::max<int64_t>(1, (toUs - fromUs) / columns) : 0);
+    StepLineBuilder line(decimate ? std::max<int64_t>(1, (toUs - fromUs) / columns) : 0);
     const auto isGap = [&s](size_t at) { return MtuValueMark(s.Values[at]) != nullptr; };
     for (size_t i = start; i < hi;) {
         const int64_t at = std::max(s.TimesUs[i], fromUs);

@@ -65,6 +65,28 @@ TEST(TrendStore, DenseDataKeepsEveryColumnsExtremesAndOnlyTheLastHourIsKept)
     EXPECT_FALSE(store.ValueAt(0, T0 + 4999000));
 }
 
+TEST(TrendStore, ThinnedLineOfAScrollingViewDrawsTheSameStretchTheSameWay)
+{
+    TTrendStore store;
+    store.Add(2, "2");
+    for (int i = 0; i < 20000; ++i)
+        store.Append(2, T0 + i * 1000, (i * 7919) % 101);
+    // Two redraws 37 ms apart over a 10 s span of 100 columns: the columns
+    // both spans hold whole must give the same points.
+    const int64_t span = 10000000;
+    const auto before = Points(store.StepLine(0, T0 + 5000000, T0 + 5000000 + span, 100).at(0));
+    const auto after = Points(store.StepLine(0, T0 + 5037000, T0 + 5037000 + span, 100).at(0));
+    const auto inside = [](const std::vector<std::pair<double, double>> &points) {
+        std::vector<std::pair<double, double>> kept;
+        for (const auto &point : points)
+            if (point.first >= Ms(T0 + 6000000) && point.first < Ms(T0 + 14000000))
+                kept.push_back(point);
+        return kept;
+    };
+    ASSERT_GT(inside(before).size(), 100u);
+    EXPECT_EQ(inside(before), inside(after));
+}
+
 TEST(TrendStore, AtMostEightParametersEachOnce)
 {
     TTrendStore store;
