@@ -7,6 +7,10 @@
 //            that writes its cell (median, 99th percentile)
 //   cpu      the application's CPU while the simulator sends 9,000 PDOs/s,
 //            beside Qt's canbusutil listening to the same stream
+//   recording  (only when asked for: it takes two minutes) at 9,000 PDOs/s,
+//            the application's CPU for a minute without and a minute with a
+//            recording, frames written and lost; tarnwick-record and
+//            canbusutil -l listening to the same stream all along
 // Without an argument it runs each in a process of its own (one application
 // session per process); with one it runs that one.
 #include "AppOnBus.h"
@@ -19,7 +23,11 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +52,7 @@ constexpr int LATENCY_SECONDS = 10;
 constexpr int CPU_SECONDS = 10;
 constexpr int BURST_RATE = 9000;
 constexpr int BROWSES = 3;
+constexpr int RECORD_SECONDS = 60;
 const char CANBUSUTIL[] = "/usr/lib/qt6/bin/canbusutil";
 
 int64_t Micros()
@@ -241,6 +250,79 @@ int MeasureCpu()
     return dropped == 0 ? 0 : 1;
 }
 
+// The application's, tarnwick-record's and canbusutil's CPU over one stretch.
+struct CpuStretch {
+    double seconds = 0, app = 0, recorder = 0, listener = 0;
+    double Percent(double cpu) const { return seconds > 0 ? 100 * cpu / seconds : 0; }
+};
+
+CpuStretch MeasureStretch(AppOnBus &app, pid_t recorder, pid_t listener, int ms)
+{
+    const int64_t wall = Micros(), own = OwnCpuMicros();
+    const int64_t rec = ProcessCpuMicros(recorder), lis = ProcessCpuMicros(listener);
+    app.RunFor(ms);
+    CpuStretch stretch;
+    stretch.seconds = double(Micros() - wall) / 1e6;
+    stretch.app = double(OwnCpuMicros() - own) / 1e6;
+    stretch.recorder = double(ProcessCpuMicros(recorder) - rec) / 1e6;
+    stretch.listener = double(ProcessCpuMicros(listener) - lis) / 1e6;
+    return stretch;
+}
+
+int MeasureRecording()
+{
+    AppOnBus app;
+    if (StartSimulator(app, {"--scenario", "burst", "--rate", std::to_string(BURST_RATE), "--self-start"}) != 0)
+        return 1;
+    QTemporaryDir folder;
+    const std::string recorderLog = QFile::encodeName(folder.filePath(QStringLiteral("recorder.log"))).toStdString();
+    const std::string appLog = QFile::encodeName(folder.filePath(QStringLiteral("app.log"))).toStdString();
+    const pid_t recorder =
+        Spawn({RECORD_PROGRAM, "--kind", "virtualcan", "--interface", app.BusUrl(), "--output", recorderLog}, true);
+    const pid_t listener = Spawn({CANBUSUTIL, "-l", "virtualcan", app.BusUrl()}, true);
+    if (recorder <= 0 || listener <= 0) {
+        std::printf("cannot start %s or %s\n", RECORD_PROGRAM, CANBUSUTIL);
+        return 1;
+    }
+    CpuStretch plain, recording;
+    TraceStatus status{};
+    int32_t started = 0; // the export gives 0 on failure
+    app.Run([&] {
+        app.StartNetworkAccess();
+        app.WhileMonitorShows([&] {
+            app.Until([] { return Form_MTU->AdvStringGrid_MTU_Data->Cell(2, 2) != "Missing Data"; });
+            app.RunFor(1000);
+            plain = MeasureStretch(app, recorder, listener, RECORD_SECONDS * 1000);
+            started = CopnInterface->Trace_Start(appLog.c_str());
+            recording = MeasureStretch(app, recorder, listener, RECORD_SECONDS * 1000);
+            CopnInterface->Trace_Stop();
+            CopnInterface->Trace_GetStatus(&status);
+        });
+    });
+    kill(recorder, SIGTERM);
+    const int recorderExit = WaitFor(recorder);
+    kill(listener, SIGTERM);
+    WaitFor(listener);
+    app.StopSimulator();
+    QFile session(folder.filePath(QStringLiteral("recorder.json")));
+    session.open(QIODevice::ReadOnly);
+    const QJsonObject recorded = QJsonDocument::fromJson(session.readAll()).object();
+    const double lost = recorded.value(QStringLiteral("frames_lost")).toDouble(-1);
+    std::printf("recording at %d PDOs/s (burst scenario, listen-only, monitor window showing, %d s each):\n",
+                BURST_RATE, RECORD_SECONDS);
+    std::printf("  tarnwick, not recording   %5.1f %% of one core\n", plain.Percent(plain.app));
+    std::printf("  tarnwick, recording       %5.1f %% of one core (%+.1f), %llu frames written, %llu lost\n",
+                recording.Percent(recording.app), recording.Percent(recording.app) - plain.Percent(plain.app),
+                static_cast<unsigned long long>(status.FramesWritten),
+                static_cast<unsigned long long>(status.FramesLost));
+    const double both = plain.seconds + recording.seconds;
+    std::printf("  tarnwick-record           %5.1f %% of one core, %.0f frames written, %.0f lost (exit %d)\n",
+                100 * (plain.recorder + recording.recorder) / both,
+                recorded.value(QStringLiteral("frames_written")).toDouble(-1), lost, recorderExit);
+    std::printf("  canbusutil -l             %5.1f %% of one core\n", 100 * (plain.listener + recording.listener) / both);
+    return started != 0 && status.FramesLost == 0 && lost == 0 && recorderExit == 0 ? 0 : 1;
+}
+
 int RunOne(int argc, char **argv, int (*measure)())
 {
     UsePrivateConfigurationFolder();
@@ -263,8 +345,10 @@ int main(int argc, char **argv)
         return RunOne(argc, argv, MeasureLatency);
     if (mode == "cpu")
         return RunOne(argc, argv, MeasureCpu);
+    if (mode == "recording")
+        return RunOne(argc, argv, MeasureRecording);
     if (!mode.empty()) {
-        std::fprintf(stderr, "usage: %s [browse|latency|cpu]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [browse|latency|cpu|recording]\n", argv[0]);
         return 2;
     }
     int failures = 0;
