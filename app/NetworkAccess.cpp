@@ -6,6 +6,7 @@
 #include "QEL_COPN_Interface.h"
 #include "RecordingControl.h"
 #include "SpinEdit.h"
+#include "TForm_MTU.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -86,6 +87,9 @@ int32_t TMainForm::GoOnline()
     for (int node = 1; node <= LAST_NODE_ADDED; ++node)
         CopnInterface->AddNode(uint8_t(node));
     BusHealth->SetActive(true);
+    // The history's counts are of this network access.
+    if (Form_MTU != nullptr)
+        Form_MTU->HistoryFeed.RestartCounts();
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // store is an atomic one, and each kind's flag is raised after its data.
 #include "MonitorModel.h"
 
+#include "Platform.h"
+
 namespace {
 
 constexpr uint8_t PDO_LENGTH = 8;
@@ -83,6 +85,13 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
 
 void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message)
 {
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    DecodeEmergency(node, message, uint32_t(uint64_t(now)));
+}
+
+void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime)
+{
     if (message == nullptr || node != NodeId.load(std::memory_order_relaxed))
         return;
     const uint16_t code = Word(message);
@@ -90,13 +99,17 @@ void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message)
         return;
     const uint8_t kind = message[3];
     if (kind == GATEWAY_EMCY_KIND_STATE) {
-        MtuOnline.store(code == GATEWAY_EMCY_MTU_ONLINE ? 1 : 0, std::memory_order_relaxed);
+        const bool online = code == GATEWAY_EMCY_MTU_ONLINE;
+        MtuOnline.store(online ? 1 : 0, std::memory_order_relaxed);
         StatusChanged.store(1, std::memory_order_release);
+        HistoryFeed.MtuReport(online, rxTime);
     } else if (kind == GATEWAY_EMCY_KIND_FAULT) {
         const uint16_t index = Word(message + 4);
         if (index > FAULT_INDEX_LAST)
             return;
-        FaultState[index].store(Word(message + 6), std::memory_order_relaxed);
+        const uint16_t state = Word(message + 6);
+        FaultState[index].store(state, std::memory_order_relaxed);
         FaultsChanged.store(1, std::memory_order_release);
+        HistoryFeed.FaultReport(index, state != 0, rxTime);
     }
 }

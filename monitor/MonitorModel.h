@@ -10,6 +10,7 @@
 #pragma once
 
 #include "GatewayObjects.h"
+#include "HistoryFeed.h"
 #include "TrendQueue.h"
 
 #include <atomic>
@@ -59,6 +60,10 @@ public:
     // Constant time; no allocation, no lock, no waiting, nothing drawn.
     void DecodePdoData(uint8_t node, uint8_t length, const uint8_t *data, uint32_t rxTime1, uint32_t rxTime2);
     void DecodeEmergency(uint8_t node, const uint8_t *message);
+    // The same, with the receive stamp the library delivered with the message
+    // (low 32 bits of the monotonic microsecond counter); the one above takes
+    // the moment of the call.
+    void DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime);
 
     uint8_t MtuRowLocked[256] = {};
     std::atomic<int32_t> MtuValue[256];
@@ -92,6 +97,11 @@ public:
     // sets the flags and drains the queue.
     std::atomic<uint8_t> MtuPlotted[256];
     TTrendQueue TrendQueue;
+
+    // History: the emergency decoder reports every change of a fault or of the
+    // MTU state here (the emergency thread is its one producer); the History
+    // tab takes the events.
+    THistoryFeed HistoryFeed;
 
     // Display bookkeeping: 1 once row n has shown a real receipt since the
     // monitor was created or Lock Data was last released. Until then the row

@@ -4,6 +4,7 @@
 
 #include "BusHealthPanel.h"
 #include "FormSize.h"
+#include "HistoryTab.h"
 #include "MonitorCatalogue.h"
 #include "StringGrid.h"
 
@@ -135,6 +136,9 @@ void TForm_MTU::CreateComponents()
     PageControl1->addTab(TabSheet_MTU_Faults, QStringLiteral("MTU Fault Codes"));
     PageControl1->addTab(TabSheet_Dinbus, QStringLiteral("DinBus"));
     PageControl1->addTab(TabSheet_J1939, QStringLiteral("J1939 Data"));
+    TabSheet_History = new THistoryTab(HistoryFeed);
+    TabSheet_History->Table()->setFont(UiFont(GRID_FONT_PIXELS));
+    PageControl1->addTab(TabSheet_History, QStringLiteral("History"));
 
     AdvStringGrid_MTU_Data = CreateDataGrid(TabSheet_MTU_Data, QRect(21, 13, 486, 352));
     CheckBox_DataLocked = new QCheckBox(QStringLiteral("Lock Data"), TabSheet_MTU_Data);
@@ -188,6 +192,7 @@ void TForm_MTU::CreateComponents()
     setTabOrder(Button1, Button_Close);
 
     CreateMtuDataMenu();
+    CreateTablesMenus();
 
     FormSize1 = std::make_unique<TFormSize>(this, QStringLiteral("Form_MTU"));
 

@@ -11,7 +11,9 @@
 #include <QList>
 
 #include <memory>
+#include <string>
 
+class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -21,6 +23,7 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class TFormSize;
+class THistoryTab;
 class TStringGrid;
 
 class TForm_MTU : public QDialog, public TMonitorModel {
@@ -58,10 +61,20 @@ public:
     QWidget *TabSheet_J1939 = nullptr;
     TStringGrid *AdvStringGrid_J1939 = nullptr;
 
+    // The fifth tab, shown for every product code.
+    THistoryTab *TabSheet_History = nullptr;
+
     // The MTU grid's context menu: further entries are appended to it.
     QMenu *MtuDataMenu = nullptr;
     // The MTU rows a menu entry acts on: the selected ones, else the one clicked.
     QList<int> ChosenMtuRows() const;
+
+    // "Export Tables...", in the context menu of every grid: the four tables
+    // as they stand, in one CSV file with a column for the table's name.
+    QAction *Action_ExportTables = nullptr;
+    std::string TablesCsv() const;
+    bool ExportTablesTo(const QString &path, QString *error) const;
+    void ExportTablesClick();
 
     // The status bar's one panel.
     QString StatusText() const;
@@ -97,6 +110,7 @@ private:
     float ReceptionMs(uint32_t rxTime2) const;
     void RepaintRowColour(int row);
     void CreateMtuDataMenu();
+    void CreateTablesMenus();
 
     int clickedMtuRow_ = 0;
 

@@ -6,6 +6,7 @@
 // taken as shown without being drawn.
 #include "TForm_MTU.h"
 
+#include "HistoryTab.h"
 #include "OverrideCursor.h"
 #include "QEL_COPN_Interface.h"
 #include "StringGrid.h"
@@ -79,6 +80,7 @@ void TForm_MTU::Timer1Timer()
         DisplayDinBus();
     if (TakeFlag(J1939Changed))
         DisplayJ1939Data();
+    TabSheet_History->Drain();
 }
 
 void TForm_MTU::DisplayFaultCodes()

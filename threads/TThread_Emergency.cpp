@@ -15,8 +15,12 @@ bool TThread_Emergency::ReadOne()
     SenderNodeId = 0;
     if (CopnInterface == nullptr || CopnInterface->CheckEmergency(&SenderNodeId, EmcyMessage) == 0)
         return false;
-    if (Form_MTU != nullptr)
-        Form_MTU->DecodeEmergency(SenderNodeId, EmcyMessage);
+    if (Form_MTU != nullptr) {
+        // The library puts the receive stamp after the eight data bytes.
+        const uint32_t rxTime = uint32_t(EmcyMessage[8]) | uint32_t(EmcyMessage[9]) << 8 |
+                                uint32_t(EmcyMessage[10]) << 16 | uint32_t(EmcyMessage[11]) << 24;
+        Form_MTU->DecodeEmergency(SenderNodeId, EmcyMessage, rxTime);
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "TForm_Trend.h"
 
+#include "CsvFile.h"
 #include "MonitorCatalogue.h"
 #include "MonitorModel.h"
 #include "Platform.h"
@@ -9,16 +10,13 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -406,27 +404,13 @@ void TForm_Trend::UpdateStatus()
 
 bool TForm_Trend::ExportTo(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    const std::string csv = store_.ExportCsv();
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), qint64(csv.size())) != qint64(csv.size()) ||
-        !file.commit()) {
-        if (error != nullptr)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, store_.ExportCsv(), error);
 }
 
 void TForm_Trend::ExportClick()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Trend"), QStringLiteral("trend.csv"),
-                                                      QStringLiteral("CSV files (*.csv);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!ExportTo(path, &error))
-        QMessageBox::warning(this, QStringLiteral("Export Trend"),
-                             QStringLiteral("Cannot write %1: %2").arg(path, error));
+    ExportCsvAskingPath(this, QStringLiteral("Export Trend"), QStringLiteral("trend.csv"),
+                        [this] { return store_.ExportCsv(); });
 }
 
 TForm_Trend *PlotTrend(TMonitorModel &model, QWidget *parent, const QList<int> &rows)

@@ -1,5 +1,6 @@
 #include "TrendStore.h"
 
+#include "CsvFile.h"
 #include "MonitorModel.h"
 
 #include <algorithm>
@@ -288,30 +289,4 @@ size_t TTrendStore::MemoryBytes() const
         bytes += s.TimesUs.capacity() * sizeof(int64_t) + s.Values.capacity() * sizeof(int32_t) +
                  s.Blocks.capacity() * sizeof(Series::Block) + s.Name.capacity();
     return bytes;
-}
-
-std::string IsoTimeUs(int64_t wallUs)
-{
-    const int64_t seconds = wallUs >= 0 ? wallUs / 1000000 : -((-wallUs + 999999) / 1000000);
-    const long micros = long(wallUs - seconds * 1000000);
-    const std::time_t t = std::time_t(seconds);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, micros);
-    return text;
-}
-
-std::string CsvField(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
 }

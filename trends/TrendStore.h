@@ -92,7 +92,3 @@ private:
     std::vector<Series> series_;
 };
 
-// An ISO 8601 UTC time with microseconds: 2026-12-09T15:10:00.123456Z.
-std::string IsoTimeUs(int64_t wallUs);
-// A CSV field as RFC 4180 writes it: quoted when it holds a comma, quote or line break.
-std::string CsvField(const std::string &text);

@@ -1,0 +1,225 @@
+#include "HistoryTab.h"
+
+#include "CsvFile.h"
+#include "Platform.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableView>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+const char *const HEADERS[THistoryTab::COLUMNS] = {"Time", "Event", "Fault Code", "Count"};
+const int COLUMN_WIDTHS[THistoryTab::COLUMNS] = {150, 100, 75, 60};
+constexpr int ROW_HEIGHT = 21;
+
+bool IsFault(const THistoryEntry &entry)
+{
+    return entry.Kind == THistoryKind::FaultActive || entry.Kind == THistoryKind::FaultCleared;
+}
+
+QString LocalTimeText(int64_t wallUs)
+{
+    return QDateTime::fromMSecsSinceEpoch(wallUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+// Beyond this the wall clock was set, not merely read a moment later.
+constexpr int64_t CLOCK_STEP_US = 1000000;
+
+// The offset that turns a monotonic microsecond time into wall-clock
+// microseconds, as the clocks stand now.
+int64_t WallMinusMonotonicUs()
+{
+    int64_t monotonic = 0;
+    QueryPerformanceCounter(&monotonic);
+    const int64_t wall = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+    return wall - monotonic;
+}
+
+} // namespace
+
+class THistoryTableModel : public QAbstractTableModel {
+public:
+    explicit THistoryTableModel(size_t bound) : log_(bound) {}
+
+    const THistoryLog &Log() const { return log_; }
+
+    // New events, oldest first: the oldest rows go at the bottom, the new
+    // ones come in at the top, each announced to the view as one block.
+    void Add(const std::vector<THistoryEntry> &events)
+    {
+        if (events.empty())
+            return;
+        if (events.size() >= log_.Bound()) {
+            beginResetModel();
+            for (const THistoryEntry &entry : events)
+                log_.Add(entry);
+            endResetModel();
+            return;
+        }
+        const size_t size = log_.Size();
+        const size_t drop = size + events.size() > log_.Bound() ? size + events.size() - log_.Bound() : 0;
+        if (drop > 0) {
+            beginRemoveRows({}, int(size - drop), int(size - 1));
+            log_.DropForRoom(events.size());
+            endRemoveRows();
+        }
+        beginInsertRows({}, 0, int(events.size() - 1));
+        for (const THistoryEntry &entry : events)
+            log_.Add(entry);
+        endInsertRows();
+    }
+
+    QString Text(int row, int column) const
+    {
+        if (row < 0 || size_t(row) >= log_.Size())
+            return {};
+        const THistoryEntry &entry = log_.Newest(size_t(row));
+        switch (column) {
+        case THistoryTab::COLUMN_TIME:
+            return LocalTimeText(entry.WallUs);
+        case THistoryTab::COLUMN_EVENT:
+            return QString::fromLatin1(HistoryKindText(entry.Kind));
+        case THistoryTab::COLUMN_FAULT_CODE:
+            return IsFault(entry) ? QString::number(entry.FaultCode) : QString();
+        case THistoryTab::COLUMN_COUNT:
+            return IsFault(entry) ? QString::number(entry.Count) : QString();
+        default:
+            return {};
+        }
+    }
+
+    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(log_.Size()); }
+    int columnCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : THistoryTab::COLUMNS; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return Text(index.row(), index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= THistoryTab::COLUMNS)
+            return {};
+        return QString::fromLatin1(HEADERS[section]);
+    }
+
+private:
+    THistoryLog log_;
+};
+
+THistoryTab::THistoryTab(THistoryFeed &feed, size_t bound, QWidget *parent)
+    : QWidget(parent)
+    , feed_(feed)
+    , model_(std::make_unique<THistoryTableModel>(bound))
+{
+    // Whatever one pass can take, held once rather than allocated per tick.
+    taken_.reserve(THistoryFeed::QUEUE_CAPACITY);
+
+    table_ = new QTableView(this);
+    table_->setGeometry(21, 13, 486, 352);
+    table_->setModel(model_.get());
+    table_->verticalHeader()->hide();
+    // Fixed heights let the view place a row without asking every other one.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(ROW_HEIGHT);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    for (int column = 0; column < COLUMNS; ++column)
+        table_->setColumnWidth(column, COLUMN_WIDTHS[column]);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setWordWrap(false);
+
+    notice_ = new QLabel(this);
+    notice_->setGeometry(21, 370, 360, 48);
+    notice_->setWordWrap(true);
+    notice_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    export_ = new QPushButton(QStringLiteral("Export History..."), this);
+    export_->setGeometry(392, 392, 115, 25);
+    export_->setAutoDefault(false);
+    connect(export_, &QPushButton::clicked, this, &THistoryTab::ExportClick);
+    ShowNotice();
+}
+
+THistoryTab::~THistoryTab() = default;
+
+const THistoryLog &THistoryTab::Log() const { return model_->Log(); }
+
+void THistoryTab::Drain()
+{
+    taken_.clear();
+    // One offset for as long as the wall clock is not set, so that two events
+    // keep their distance and order whichever passes took them.
+    const int64_t offset = WallMinusMonotonicUs();
+    if (!hasWallOffset_ || std::abs(offset - wallOffsetUs_) > CLOCK_STEP_US) {
+        wallOffsetUs_ = offset;
+        hasWallOffset_ = true;
+    }
+    const int64_t toWallUs = wallOffsetUs_;
+    THistoryEvent event;
+    // A pass takes at most a queue's worth, so a flood cannot hold it here.
+    while (taken_.size() < taken_.capacity() && feed_.Take(event))
+        taken_.push_back({event.RxUs + toWallUs, event.Count, event.FaultCode, event.Kind});
+    if (taken_.empty() && feed_.Lost() == lostShown_)
+        return;
+    model_->Add(taken_);
+    ShowNotice();
+}
+
+void THistoryTab::ShowNotice()
+{
+    const THistoryLog &log = model_->Log();
+    const QLocale locale(QLocale::English);
+    QStringList parts;
+    parts << (log.Size() == 1 ? QStringLiteral("1 event.")
+                              : QStringLiteral("%1 events.").arg(locale.toString(qulonglong(log.Size()))));
+    if (log.Dropped() > 0)
+        parts << QStringLiteral("%1 oldest dropped: the history keeps the last %2.")
+                     .arg(locale.toString(qulonglong(log.Dropped())), locale.toString(qulonglong(log.Bound())));
+    const uint64_t lost = feed_.Lost();
+    if (lost > 0)
+        parts << QStringLiteral("%1 lost: the display fell behind.").arg(locale.toString(qulonglong(lost)));
+    lostShown_ = lost;
+    notice_->setText(parts.join(QLatin1Char(' ')));
+}
+
+QString THistoryTab::NoticeText() const { return notice_->text(); }
+
+QString THistoryTab::CellText(int row, int column) const { return model_->Text(row, column); }
+
+std::string THistoryTab::ExportCsv() const
+{
+    const THistoryLog &log = model_->Log();
+    std::string csv;
+    std::vector<std::string> fields(HEADERS, HEADERS + COLUMNS);
+    AppendCsvRecord(csv, fields);
+    for (size_t i = log.Size(); i-- > 0;) {
+        const THistoryEntry &entry = log.Newest(i);
+        const bool fault = IsFault(entry);
+        AppendCsvRecord(csv, {IsoLocalTimeMs(entry.WallUs), HistoryKindText(entry.Kind),
+                              fault ? std::to_string(entry.FaultCode) : std::string(),
+                              fault ? std::to_string(entry.Count) : std::string()});
+    }
+    return csv;
+}
+
+bool THistoryTab::ExportTo(const QString &path, QString *error) const
+{
+    return WriteFileAtomically(path, ExportCsv(), error);
+}
+
+void THistoryTab::ExportClick()
+{
+    const QString name = QStringLiteral("history_%1.csv")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+    ExportCsvAskingPath(this, QStringLiteral("Export History"), name, [this] { return ExportCsv(); });
+}
