@@ -1,11 +1,16 @@
 // Shows the monitor window with sample data on one tab, for a look at the
-// layout (e.g. under Xvfb): monitor_preview TAB SECONDS [locked]
-//   TAB 0..3: "MTU Engine Data", "MTU Fault Codes", "DinBus", "J1939 Data".
+// layout (e.g. under Xvfb): monitor_preview TAB SECONDS [locked|menu]
+//   TAB 0..4: "MTU Engine Data", "MTU Fault Codes", "DinBus", "J1939 Data", "History".
+//   menu: the tab's grid with its context menu open.
+#include "Platform.h"
+#include "StringGrid.h"
 #include "TForm_MTU.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -37,6 +42,39 @@ void FillSamples(TForm_MTU &form, uint32_t base)
     form.Timer1Timer();
 }
 
+void Emergency(TForm_MTU &form, uint16_t code, uint8_t kind, uint16_t fault, uint16_t state, uint32_t rxTime)
+{
+    const uint8_t message[8] = {uint8_t(code), uint8_t(code >> 8), 0, kind, uint8_t(fault), uint8_t(fault >> 8),
+                                uint8_t(state), uint8_t(state >> 8)};
+    form.DecodeEmergency(7, message, rxTime);
+}
+
+// A few minutes of an intermittent engine: the MTU flapping, faults coming and going.
+void FillHistory(TForm_MTU &form)
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    const uint32_t start = uint32_t(uint64_t(now)) - 300u * 1000000u;
+    uint32_t at = start;
+    Emergency(form, 0x0000, 0, 0, 0, at);
+    for (int round = 0; round < 6; ++round) {
+        Emergency(form, 0x0000, 1, 23, 1, at += 12345678u);
+        Emergency(form, 0x0000, 1, 23, 0, at += 20417u);
+        Emergency(form, 0x0000, 1, 117, 1, at += 1503002u);
+        Emergency(form, 0xFF00, 0, 0, 0, at += 3000000u);
+        Emergency(form, 0x0000, 0, 0, 0, at += 3000125u);
+        Emergency(form, 0x0000, 1, 117, 0, at += 2200771u);
+    }
+    form.Timer1Timer();
+}
+
+TStringGrid *GridOfTab(TForm_MTU &form, int tab)
+{
+    TStringGrid *grids[] = {form.AdvStringGrid_MTU_Data, form.AdvStringGrid_MTU_FaultCodes,
+                            form.AdvStringGrid_DinBus, form.AdvStringGrid_J1939};
+    return tab >= 0 && tab < 4 ? grids[tab] : nullptr;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -45,9 +83,11 @@ int main(int argc, char **argv)
     const int tab = argc > 1 ? std::atoi(argv[1]) : 0;
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
     const bool locked = argc > 3 && std::strcmp(argv[3], "locked") == 0;
+    const bool menu = argc > 3 && std::strcmp(argv[3], "menu") == 0;
     TForm_MTU form;
     Form_MTU = &form;
     FillSamples(form, uint32_t(form.CounterBase));
+    FillHistory(form);
     if (locked) {
         form.CheckBox_DataLocked->setChecked(true);
         Pdo(form, GATEWAY_INDEX_MTU_PARAMETER, 2, 101, uint32_t(form.CounterBase) + 90000u);
@@ -58,6 +98,11 @@ int main(int argc, char **argv)
     // Hold the flashing banner up so that it can be looked at.
     form.Timer_Flash->stop();
     form.StaticText_MTUOffline->show();
+    if (TStringGrid *grid = GridOfTab(form, tab); menu && grid != nullptr)
+        QTimer::singleShot(300, &form, [grid] {
+            const QPoint at(grid->horizontalHeader()->sectionPosition(1) + 40, 60);
+            emit grid->customContextMenuRequested(at);
+        });
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }

@@ -4,6 +4,7 @@
 // wait is for a condition with a generous limit.
 #include "AppOnBus.h"
 
+#include "HistoryTab.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "StringGrid.h"
@@ -167,7 +168,8 @@ TEST_F(EndToEnd, CyclicBrowseFindsTheGatewaySetsTenMillisecondsAndValuesKeepComi
             EXPECT_EQ(Form_MTU->AdvStringGrid_MTU_FaultCodes->Cell(1, 3), "0");
             EXPECT_EQ(VisibleTabs(), (std::vector<QString>{QStringLiteral("MTU Engine Data"),
                                                            QStringLiteral("MTU Fault Codes"),
-                                                           QStringLiteral("DinBus")}));
+                                                           QStringLiteral("DinBus"),
+                                                           QStringLiteral("History")}));
             ASSERT_TRUE(app.Until([] { return MtuHex(2) == "0x000005dc" && MtuHex(254) == "0x12345678"; }));
 
             // Every 10 ms a batch: over a second, hundreds of receipts.
@@ -206,7 +208,8 @@ TEST_F(EndToEnd, J1939GatewayShowsOnlyDinBusAndJ1939Data)
         FindGateway(MainForm->RadioButton_Cyclic, 1104);
         const bool shown = app.WhileMonitorShows([&] {
             EXPECT_EQ(Form_MTU->ProductCode, 1104);
-            EXPECT_EQ(VisibleTabs(), (std::vector<QString>{QStringLiteral("DinBus"), QStringLiteral("J1939 Data")}));
+            EXPECT_EQ(VisibleTabs(), (std::vector<QString>{QStringLiteral("DinBus"), QStringLiteral("J1939 Data"),
+                                                           QStringLiteral("History")}));
             // A slot fills over several PDOs and a late joiner can miss a
             // round's first ones: wait for each slot that is checked.
             EXPECT_TRUE(app.Until([] { return J1939(0) == "ff ff ff e0 2e ff ff ff"; })) << J1939(0);
@@ -218,9 +221,23 @@ TEST_F(EndToEnd, J1939GatewayShowsOnlyDinBusAndJ1939Data)
     });
 }
 
+// The MTU events of the History tab, oldest first, in the simulator's words.
+std::vector<std::string> HistoryOfMtu()
+{
+    std::vector<std::string> events;
+    const THistoryLog &log = Form_MTU->TabSheet_History->Log();
+    for (size_t i = log.Size(); i-- > 0;) {
+        const THistoryKind kind = log.Newest(i).Kind;
+        if (kind == THistoryKind::MtuOnline || kind == THistoryKind::MtuOffline)
+            events.push_back(kind == THistoryKind::MtuOnline ? "mtu online" : "mtu offline");
+    }
+    return events;
+}
+
 TEST_F(EndToEnd, MtuGoingOfflineFlashesTheIndicatorAndComingBackClearsIt)
 {
     Start({"--scenario", "flap"});
+    const size_t beforeAccess = app.SimulatorLines().size();
     app.Run([&] {
         FindGateway(MainForm->RadioButton_Cyclic, 1101);
         const bool shown = app.WhileMonitorShows([&] {
@@ -238,6 +255,21 @@ TEST_F(EndToEnd, MtuGoingOfflineFlashesTheIndicatorAndComingBackClearsIt)
             ASSERT_TRUE(app.Until(online));
             EXPECT_TRUE(indicator->isHidden());
             EXPECT_TRUE(app.Until([] { return MtuValue(2) != "Missing Data"; }));
+
+            // Every change the simulator made is in the history, in order. The
+            // first may have come before the adapter was online; the history may
+            // begin with the state the gateway announced after the browse's reset.
+            std::vector<std::string> changes, history;
+            EXPECT_TRUE(app.Until([&] {
+                changes = app.SimulatorLinesFrom(beforeAccess, {"mtu "});
+                history = HistoryOfMtu();
+                return changes.size() >= 3 && !history.empty() && history.back() == changes.back();
+            }));
+            ASSERT_GE(changes.size(), 3u);
+            const size_t told = changes.size() - 1;
+            ASSERT_GE(history.size(), told);
+            EXPECT_EQ(std::vector<std::string>(history.end() - long(told), history.end()),
+                      std::vector<std::string>(changes.end() - long(told), changes.end()));
         });
         EXPECT_TRUE(shown);
         EXPECT_TRUE(app.SimulatorSaid("mtu offline"));
