@@ -67,6 +67,12 @@ bool WriteFileAtomically(const QString &path, const std::string &bytes, QString 
     return true;
 }
 
+QString DatedCsvName(const QString &stem)
+{
+    return QStringLiteral("%1_%2.csv")
+        .arg(stem, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+}
+
 bool ExportCsvAskingPath(QWidget *parent, const QString &title, const QString &fileName,
                          const std::function<std::string()> &csv)
 {

@@ -27,6 +27,9 @@ std::string IsoLocalTimeMs(int64_t wallUs);
 // written, so a failure or a crash leaves no half file; false with the reason.
 bool WriteFileAtomically(const QString &path, const std::string &bytes, QString *error);
 
+// "STEM_2026-12-09_15-30-00.csv", by the local date and time now.
+QString DatedCsvName(const QString &stem);
+
 // Asks where to write (proposing `fileName`), writes what `csv` returns and
 // says once, in a message box titled `title`, when that failed. False when
 // nothing was written.

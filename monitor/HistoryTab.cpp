@@ -219,7 +219,6 @@ bool THistoryTab::ExportTo(const QString &path, QString *error) const
 
 void THistoryTab::ExportClick()
 {
-    const QString name = QStringLiteral("history_%1.csv")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
-    ExportCsvAskingPath(this, QStringLiteral("Export History"), name, [this] { return ExportCsv(); });
+    ExportCsvAskingPath(this, QStringLiteral("Export History"), DatedCsvName(QStringLiteral("history")),
+                        [this] { return ExportCsv(); });
 }

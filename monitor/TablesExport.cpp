@@ -6,7 +6,6 @@
 #include "StringGrid.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QMenu>
 
 namespace {
@@ -60,9 +59,8 @@ bool TForm_MTU::ExportTablesTo(const QString &path, QString *error) const
 
 void TForm_MTU::ExportTablesClick()
 {
-    const QString name = QStringLiteral("tables_%1.csv")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
-    ExportCsvAskingPath(this, QStringLiteral("Export Tables"), name, [this] { return TablesCsv(); });
+    ExportCsvAskingPath(this, QStringLiteral("Export Tables"), DatedCsvName(QStringLiteral("tables")),
+                        [this] { return TablesCsv(); });
 }
 
 void TForm_MTU::CreateTablesMenus()
