@@ -47,8 +47,12 @@ std::string defaultOutput()
                                   local.tm_sec);
 }
 
+// The library's own words for the failure where it has them.
 std::string openFailure(int error)
 {
+    char text[QELCOPN_TEXT_SIZE] = {};
+    if (GetFailureText(text))
+        return text;
     if (error == ENODEV)
         return "no such interface, or its driver is missing";
     if (uint32_t(error) == QELCOPN_ERROR_WRONG_MODE)
@@ -104,8 +108,10 @@ int main(int argc, char **argv)
     }
     // Going online sends nothing: the library speaks only when asked to.
     if (!SetBaud(h, bitrate) || !SetOnline(h, 1)) {
-        std::fprintf(stderr, "tarnwick-record: %s: could not go online at %u bit/s\n", hw.AccessPoint,
-                     unsigned(bitrate));
+        char why[QELCOPN_TEXT_SIZE] = {};
+        GetFailureText(why);
+        std::fprintf(stderr, "tarnwick-record: %s: could not go online at %u bit/s%s%s\n", hw.AccessPoint,
+                     unsigned(bitrate), why[0] != '\0' ? ": " : "", why);
         CloseInterface(h);
         UnloadDriver();
         return 1;

@@ -95,6 +95,10 @@ QELCOPN_API int32_t SetOnline(uint32_t h, uint32_t online);
 QELCOPN_API int32_t AddNode(uint32_t h, uint8_t node);
 QELCOPN_API int32_t RemoveNode(uint32_t h, uint8_t node);
 QELCOPN_API int32_t CloseInterface(uint32_t h);
+/* Why this thread's last OpenInterface, SetBaud or SetOnline failed, in
+ * words (e.g. the command that sets a SocketCAN interface's rate); 0 when
+ * that call gave no reason or succeeded. */
+QELCOPN_API int32_t GetFailureText(char text[QELCOPN_TEXT_SIZE]);
 QELCOPN_API int32_t CloseCard(uint32_t h);
 
 /* NMT (node 0 = all nodes). */

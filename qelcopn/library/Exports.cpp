@@ -12,10 +12,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 using namespace cia301;
 
 namespace {
+
+// Why this thread's last OpenInterface, SetBaud or SetOnline failed, in
+// words; like errno, each thread has its own.
+thread_local std::string failureText;
+
+void noteFailure(const QString &why)
+{
+    failureText = why.toStdString();
+}
 
 template <typename Fn>
 int32_t guarded(Fn &&fn)
@@ -136,6 +146,7 @@ QELCOPN_API int32_t GetInterfaceName(uint32_t interfaceType, char name[QELCOPN_T
 
 QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
 {
+    failureText.clear();
     int error = 0;
     int32_t result = 0;
     try {
@@ -157,8 +168,13 @@ QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
             if (held != 0)
                 driver.close(held);
             auto interface = std::make_shared<Interface>(io, hw->InterfaceType, accessPoint);
-            switch (interface->open(nullptr)) {
+            QString why;
+            const CanBusPort::OpenResult opened = interface->open(&why);
+            if (opened != CanBusPort::OpenResult::Ok && opened != CanBusPort::OpenResult::AwaitingRate)
+                noteFailure(why);
+            switch (opened) {
             case CanBusPort::OpenResult::Ok:
+            case CanBusPort::OpenResult::AwaitingRate: // connects on SetOnline, at the rate of SetBaud
                 if (const uint32_t handle = driver.add(interface)) {
                     *h = handle;
                     result = 1;
@@ -193,14 +209,36 @@ QELCOPN_API int32_t SetNodeID(uint32_t h, uint8_t nodeId)
 
 QELCOPN_API int32_t SetBaud(uint32_t h, uint32_t bitsPerSecond)
 {
-    if (!isBitRate(bitsPerSecond))
+    failureText.clear();
+    if (!isBitRate(bitsPerSecond)) {
+        noteFailure(QStringLiteral("%1 bit/s is not a CiA 301 bit rate").arg(bitsPerSecond));
         return 0;
-    return withInterface(h, [&](Interface &i) { return i.setBitrate(bitsPerSecond); });
+    }
+    QString why;
+    const int32_t result = withInterface(h, [&](Interface &i) { return i.setBitrate(bitsPerSecond, &why); });
+    if (result == 0)
+        noteFailure(why);
+    return result;
 }
 
 QELCOPN_API int32_t SetOnline(uint32_t h, uint32_t online)
 {
-    return withInterface(h, [&](Interface &i) { return i.setOnline(online != 0); });
+    failureText.clear();
+    QString why;
+    const int32_t result = withInterface(h, [&](Interface &i) { return i.setOnline(online != 0, &why); });
+    if (result == 0)
+        noteFailure(why);
+    return result;
+}
+
+QELCOPN_API int32_t GetFailureText(char text[QELCOPN_TEXT_SIZE])
+{
+    if (text == nullptr || failureText.empty())
+        return 0;
+    const size_t length = std::min(failureText.size(), size_t(QELCOPN_TEXT_SIZE - 1));
+    std::memcpy(text, failureText.data(), length);
+    text[length] = '\0';
+    return 1;
 }
 
 QELCOPN_API int32_t AddNode(uint32_t h, uint8_t node)

@@ -1,6 +1,7 @@
 #include "Interface.h"
 
 #include "Configuration.h"
+#include "NodeProbe.h"
 #include "Platform.h"
 
 #include <QTimer>
@@ -22,23 +23,10 @@ int64_t nowMicros()
     return now;
 }
 
-// A node never heard of is asked for its device type, this briefly, so
-// that a survey of a quiet bus does not take minutes. Slow rates get more:
-// the time is meant for the node's answer, not the frames' bits.
-constexpr int64_t kProbeTimeoutMicros = 50'000;
-constexpr uint32_t kProbeFullSpeed = 125'000;
-// A request and its answer on the bus, with stuffing, in bits.
-constexpr int64_t kProbeRoundTripBits = 2 * 135;
-// An unheard node is asked again after this long: it may have been
-// switched on since.
-constexpr int64_t kReprobeMicros = 10'000'000;
 // Each probe holds its node's transfer lock; this many at once keeps a
 // thread's held locks within what ThreadSanitizer can follow (64), and a
 // survey of 126 nodes at two time-outs.
 constexpr size_t kProbesAtOnce = 63;
-// A node sends its boot-up within milliseconds of a reset; one that has not
-// been heard this long after our reset is taken as absent.
-constexpr int64_t kBootUpGraceMicros = 500000;
 constexpr int kBusStatePollMs = 500;
 
 } // namespace
@@ -183,29 +171,35 @@ Interface::TraceState Interface::traceState() const
     return state;
 }
 
-bool Interface::setOnline(bool online)
+bool Interface::setOnline(bool online, QString *error)
 {
-    return io_->call([this, online] {
+    return io_->call([this, online, error] {
         if (!port_)
             return false;
         if (!online) {
             closePort(sdo::ABORT_GENERAL);
             return true;
         }
-        // After a loss of the bus, going online again reconnects.
-        if (!port_->isOpen() && openPort(nullptr) != CanBusPort::OpenResult::Ok)
-            return false;
+        // After a loss of the bus, or for an adapter that waited for its
+        // rate, going online connects.
+        if (!port_->isOpen()) {
+            const CanBusPort::OpenResult opened = openPort(error);
+            if (opened == CanBusPort::OpenResult::AwaitingRate && error != nullptr)
+                *error = QStringLiteral("no bit rate set (SetBaud): the adapter joins the bus only at a known rate");
+            if (opened != CanBusPort::OpenResult::Ok)
+                return false;
+        }
         online_.store(true, std::memory_order_release);
         return true;
     }, false);
 }
 
-bool Interface::setBitrate(uint32_t bitsPerSecond)
+bool Interface::setBitrate(uint32_t bitsPerSecond, QString *error)
 {
     bitrate_.store(bitsPerSecond, std::memory_order_relaxed);
-    return io_->call([this, bitsPerSecond] {
+    return io_->call([this, bitsPerSecond, error] {
         // A closed port takes the rate when it opens.
-        return !port_ || !port_->isOpen() || port_->setBitrate(bitsPerSecond);
+        return !port_ || !port_->isOpen() || port_->setBitrate(bitsPerSecond, error);
     }, false);
 }
 
@@ -232,13 +226,7 @@ Interface::NodeOnline Interface::nodeOnline(uint8_t node)
 
 bool Interface::probeDue(uint8_t node, int64_t now) const
 {
-    if (monitor_.heardOf(node))
-        return false;
-    const int64_t resetAt = resetSentAt_[node].load();
-    if (resetAt != 0 && now - resetAt >= kBootUpGraceMicros)
-        return false;
-    const int64_t probedAt = probedAt_[node].load();
-    return probedAt == 0 || now - probedAt >= kReprobeMicros;
+    return nodeprobe::due(monitor_.heardOf(node), probedAt_[node].load(), resetSentAt_[node].load(), now);
 }
 
 void Interface::probe(uint8_t node)
@@ -269,15 +257,10 @@ void Interface::probeTogether(const uint8_t *nodes, size_t count)
         jobs.push_back(uploadJob(nodes[k], 0x1000, 0, 4, 0));
         locks.push_back(std::move(lock));
     }
-    const uint32_t rate = bitrate_.load();
-    const int64_t base = std::min(rate != 0 && rate < kProbeFullSpeed ? kProbeTimeoutMicros * kProbeFullSpeed / rate
-                                                                      : kProbeTimeoutMicros,
-                                  int64_t(sdoTimeoutMs_.load()) * 1000);
-    // The requests queue behind each other on the bus.
-    const int64_t queued = int64_t(jobs.size()) * kProbeRoundTripBits * 1'000'000 / (rate != 0 ? rate : 1'000'000);
+    const int64_t timeout = nodeprobe::timeoutMicros(bitrate_.load(), sdoTimeoutMs_.load(), jobs.size());
     std::vector<std::shared_ptr<SdoJob>> posted;
     for (std::shared_ptr<SdoJob> &job : jobs) {
-        job->timeoutMicros = base + queued;
+        job->timeoutMicros = timeout;
         if (postJob(job))
             posted.push_back(job);
     }

@@ -58,11 +58,12 @@ public:
     const QString &accessPoint() const { return accessPoint_; }
 
     // In any thread; each waits for the I/O thread where it needs the bus.
+    // A failure puts its reason into error.
     CanBusPort::OpenResult open(QString *error);
     void close();
     bool isOnline() const { return online_.load(std::memory_order_acquire); }
-    bool setOnline(bool online);
-    bool setBitrate(uint32_t bitsPerSecond);
+    bool setOnline(bool online, QString *error = nullptr);
+    bool setBitrate(uint32_t bitsPerSecond, QString *error = nullptr);
     void setNodeId(uint8_t node) { ownNodeId_.store(node, std::memory_order_relaxed); }
     void setSdoTimeout(uint16_t ms) { sdoTimeoutMs_.store(ms, std::memory_order_relaxed); }
     bool send(const CanFrame &frame);

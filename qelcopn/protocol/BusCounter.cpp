@@ -21,7 +21,7 @@ int64_t sliceNumber(int64_t micros)
 BusCounter::Slice *BusCounter::sliceAt(int64_t micros)
 {
     const int64_t number = sliceNumber(micros);
-    Slice &slice = slices_[((number % kSlices) + kSlices) % kSlices];
+    Slice &slice = slices_[((number % kSlots) + kSlots) % kSlots];
     // A stamp older than the window (stamps of a batch against those of a
     // send) must not wipe a newer slice.
     if (slice.number > number)

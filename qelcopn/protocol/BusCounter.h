@@ -40,6 +40,8 @@ public:
 
 private:
     static constexpr int kSlices = int(kWindowMicros / kSliceMicros);
+    // The window's whole slices and the one in progress.
+    static constexpr int kSlots = kSlices + 1;
     struct Slice {
         int64_t number = -1;
         uint32_t received = 0;
@@ -51,7 +53,7 @@ private:
     void onError(const CanFrame &frame);
 
     mutable std::mutex mutex_;
-    Slice slices_[kSlices];
+    Slice slices_[kSlots];
     State state_ = State::ErrorActive;
     uint64_t received_ = 0;
     uint64_t sent_ = 0;

@@ -18,10 +18,10 @@
 namespace {
 
 constexpr std::array<InterfaceKind, 4> kKinds{{
-    {1, "socketcan", "SocketCAN"},
-    {2, "virtualcan", "Virtual CAN bus"},
-    {3, "peakcan", "PEAK PCAN"},
-    {4, "tinycan", "Tiny-CAN"},
+    {1, "socketcan", "SocketCAN", false, true},
+    {2, "virtualcan", "Virtual CAN bus", false, false},
+    {3, "peakcan", "PEAK PCAN", true, true},
+    {4, "tinycan", "Tiny-CAN", true, true},
 }};
 
 constexpr uint32_t kSocketCan = 1;
@@ -44,6 +44,22 @@ void setText(QString *error, const QString &text)
 {
     if (error != nullptr)
         *error = text;
+}
+
+} // namespace
+
+// Tests point a kind at a fake plugin by linking a definition of this;
+// nothing shipped defines it, so no setting or variable can redirect a kind.
+extern "C" __attribute__((weak, visibility("default"))) const char *tarnwickTestCanBusPlugin(uint32_t kindCode);
+
+namespace {
+
+QString pluginOf(const InterfaceKind &kind)
+{
+    if (tarnwickTestCanBusPlugin != nullptr)
+        if (const char *plugin = tarnwickTestCanBusPlugin(kind.code))
+            return QString::fromLatin1(plugin);
+    return QLatin1String(kind.plugin);
 }
 
 } // namespace
@@ -106,18 +122,31 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
     }
 
     QString pluginError;
-    device_.reset(QCanBus::instance()->createDevice(QLatin1String(kind->plugin), interfaceName, &pluginError));
+    device_.reset(QCanBus::instance()->createDevice(pluginOf(*kind), interfaceName, &pluginError));
     if (!device_) {
-        setText(error, pluginError.isEmpty() ? QStringLiteral("plugin '%1' not available").arg(kind->plugin)
+        setText(error, pluginError.isEmpty() ? QStringLiteral("plugin '%1' not available").arg(pluginOf(*kind))
                                              : pluginError);
         return OpenResult::NoSuchInterface;
     }
     kindCode_ = kindCode;
     interfaceName_ = interfaceName;
-    // SocketCAN sets its bit rate through the system, which an ordinary
-    // user may not do; the rate is checked after connecting instead.
-    if (bitrate != 0 && kindCode != kSocketCan)
-        device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
+    clock_.reset();
+    if (kind->rateAtConnect) {
+        if (!listed()) {
+            setText(error, QStringLiteral("no adapter '%1' attached").arg(interfaceName));
+            device_.reset();
+            return OpenResult::NoSuchInterface;
+        }
+        // Connecting would join the bus at the plugin's default rate.
+        if (bitrate == 0) {
+            device_.reset();
+            return OpenResult::AwaitingRate;
+        }
+        if (!takeRate(bitrate, error)) {
+            device_.reset();
+            return OpenResult::NotUsable;
+        }
+    }
     if (errorFramesWanted_ && kindCode == kSocketCan)
         device_->setConfigurationParameter(QCanBusDevice::ErrorFilterKey,
                                            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
@@ -126,21 +155,55 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
         device_.reset();
         return OpenResult::NoSuchInterface;
     }
-    bitrate_ = kindCode == kSocketCan ? 0 : bitrate;
+    bitrate_ = kind->rateAtConnect ? bitrate : 0;
 
     watchDevice();
-    if (kindCode == kSocketCan && bitrate != 0 && !setBitrate(bitrate)) {
-        // Only the system can change it; the message says how.
-        setText(error, QStringLiteral("'%1' does not run at %2 bit/s; set it with: ip link set %1 down && "
-                                      "ip link set %1 type can bitrate %2 && ip link set %1 up")
-                           .arg(interfaceName)
-                           .arg(bitrate));
+    // SocketCAN's rate is set by the system, which an ordinary user may
+    // not do: it is checked, with the commands that set it on failure.
+    if (kindCode == kSocketCan && bitrate != 0 && !setBitrate(bitrate, error)) {
         close();
         return OpenResult::NotUsable;
     }
     // Frames that arrived while connecting.
     drainFrames();
     return OpenResult::Ok;
+}
+
+// Before connecting: the plugin keeps only the rates it supports.
+bool CanBusPort::takeRate(uint32_t bitrate, QString *error)
+{
+    device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
+    bool ok = false;
+    if (device_->configurationParameter(QCanBusDevice::BitRateKey).toUInt(&ok) == bitrate && ok)
+        return true;
+    setText(error, QStringLiteral("adapter '%1' cannot be set to %2 bit/s%3")
+                       .arg(interfaceName_)
+                       .arg(bitrate)
+                       .arg(device_->errorString().isEmpty() ? QString() : QStringLiteral(": ") + device_->errorString()));
+    return false;
+}
+
+// Whether the plugin names the adapter among those attached.
+bool CanBusPort::listed() const
+{
+    const QList<QCanBusDeviceInfo> devices =
+        QCanBus::instance()->availableDevices(pluginOf(*interfaceKindByCode(kindCode_)));
+    return std::any_of(devices.begin(), devices.end(),
+                       [this](const QCanBusDeviceInfo &info) { return info.name() == interfaceName_; });
+}
+
+// SocketCAN: whether the system runs the interface at the rate; a CAN
+// controller whose rate cannot be read is not taken to run at it.
+bool CanBusPort::runsAtRate(uint32_t bitrate, QString *error) const
+{
+    const std::string name = interfaceName_.toStdString();
+    if (!netdevice::hasBitTiming(name))
+        return true;
+    const std::optional<uint32_t> current = netdevice::bitrate(name);
+    if (current && *current == bitrate)
+        return true;
+    setText(error, QString::fromStdString(netdevice::wrongRateMessage(name, current, bitrate)));
+    return false;
 }
 
 bool CanBusPort::connectAndWait(QString *error, int timeoutMs)
@@ -199,7 +262,7 @@ bool CanBusPort::isOpen() const
     return device_ && device_->state() == QCanBusDevice::ConnectedState;
 }
 
-bool CanBusPort::setBitrate(uint32_t bitrate)
+bool CanBusPort::setBitrate(uint32_t bitrate, QString *error)
 {
     if (!isOpen() || bitrate == 0)
         return false;
@@ -210,29 +273,21 @@ bool CanBusPort::setBitrate(uint32_t bitrate)
         // The virtual bus has no bit rate: every rate is "the" rate.
         bitrate_ = bitrate;
         return true;
-    case kSocketCan: {
-        const std::optional<uint32_t> current = netdevice::bitrate(interfaceName_.toStdString());
-        // A virtual SocketCAN interface (vcan) has no bit timing at all.
-        if (!current || *current == bitrate) {
-            bitrate_ = bitrate;
-            return true;
+    case kSocketCan:
+        if (!runsAtRate(bitrate, nullptr)) {
+            // Changing it needs the interface down and the right to do so;
+            // Qt's plugin tries through libsocketcan and reports failure.
+            device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
+            if (!runsAtRate(bitrate, error))
+                return false;
         }
-        // Changing it needs the interface down and the right to do so;
-        // Qt's plugin tries through libsocketcan and reports failure.
-        device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
-        const std::optional<uint32_t> after = netdevice::bitrate(interfaceName_.toStdString());
-        if (after && *after == bitrate) {
-            bitrate_ = bitrate;
-            return true;
-        }
-        return false;
-    }
+        bitrate_ = bitrate;
+        return true;
     default: {
         // Adapters take the rate when they connect: reconnect with it.
         disconnect(device_.get(), nullptr, this, nullptr);
         device_->disconnectDevice();
-        device_->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant::fromValue(bitrate));
-        if (!connectAndWait(nullptr, 2000)) {
+        if (!takeRate(bitrate, error) || !connectAndWait(error, 2000)) {
             reportLost();
             return false;
         }
@@ -269,7 +324,7 @@ QStringList CanBusPort::availableInterfaces(uint32_t kindCode)
     if (kind == nullptr)
         return {};
     QStringList names;
-    const QList<QCanBusDeviceInfo> devices = QCanBus::instance()->availableDevices(QLatin1String(kind->plugin));
+    const QList<QCanBusDeviceInfo> devices = QCanBus::instance()->availableDevices(pluginOf(*kind));
     for (const QCanBusDeviceInfo &info : devices)
         names << info.name();
     return names;
@@ -281,9 +336,18 @@ void CanBusPort::drainFrames()
         return;
     int64_t now = 0;
     QueryPerformanceCounter(&now);
+    const QList<QCanBusFrame> batch = device_->readAllFrames();
+    const bool stamped = interfaceKindByCode(kindCode_)->stampsFrames;
+    const auto stampOf = [stamped](const QCanBusFrame &in) {
+        const QCanBusFrame::TimeStamp stamp = in.timeStamp();
+        return stamped ? int64_t(stamp.seconds() * 1'000'000 + stamp.microSeconds()) : int64_t(0);
+    };
+    int64_t newest = 0;
+    for (const QCanBusFrame &in : batch)
+        newest = std::max(newest, stampOf(in));
+    clock_.beginBatch(newest, now);
     CanFrame frame;
-    while (device_ && device_->framesAvailable() > 0) {
-        const QCanBusFrame in = device_->readFrame();
+    for (const QCanBusFrame &in : batch) {
         if (!in.isValid() || in.hasExtendedFrameFormat() || in.hasFlexibleDataRateFormat())
             continue;
         const QCanBusFrame::FrameType type = in.frameType();
@@ -299,8 +363,12 @@ void CanBusPort::drainFrames()
         frame.length = uint8_t(std::min<qsizetype>(payload.size(), 8));
         std::memcpy(frame.data, payload.constData(), frame.length);
         std::memset(frame.data + frame.length, 0, sizeof frame.data - frame.length);
+        const int64_t rx = clock_.map(stampOf(in));
+        // The handler may close the port: the rest of the batch goes with it.
         if (frameHandler_)
-            frameHandler_(frame, now);
+            frameHandler_(frame, rx);
+        if (!device_)
+            return;
     }
 }
 
@@ -325,15 +393,28 @@ void CanBusPort::onStateChanged()
 
 void CanBusPort::onError()
 {
-    if (!device_ || kindCode_ != kSocketCan)
+    if (!device_)
         return;
-    // A read error on SocketCAN leaves the device "connected"; an adapter
-    // that went away shows as a missing or down interface.
     const QCanBusDevice::CanBusError error = device_->error();
-    if (error != QCanBusDevice::ReadError && error != QCanBusDevice::ConnectionError)
+    switch (kindCode_) {
+    case kVirtualCan:
+        // Its loss shows as a change to the unconnected state.
         return;
-    if (netdevice::state(interfaceName_.toStdString()) != netdevice::State::Up)
-        reportLost();
+    case kSocketCan:
+        // A read error on SocketCAN leaves the device "connected"; an adapter
+        // that went away shows as a missing or down interface.
+        if ((error == QCanBusDevice::ReadError || error == QCanBusDevice::ConnectionError)
+            && netdevice::state(interfaceName_.toStdString()) != netdevice::State::Up)
+            reportLost();
+        return;
+    default:
+        // An adapter that cannot be read hears nothing: a dead bus must not
+        // look like a quiet one. A failed write alone may be a full queue.
+        if (error == QCanBusDevice::ConnectionError || error == QCanBusDevice::ReadError
+            || (error == QCanBusDevice::WriteError && !listed()))
+            reportLost();
+        return;
+    }
 }
 
 void CanBusPort::reportLost()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CanFrame.h"
+#include "ReceiveClock.h"
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,11 @@ struct InterfaceKind {
     uint32_t code;           // HardwareConfiguration::InterfaceType
     const char *plugin;      // QtSerialBus plugin name
     const char *displayName; // what GetInterfaceName gives
+    // The plugin takes the bit rate only before it connects (BitRateKey):
+    // such an adapter is connected only once the rate is known.
+    bool rateAtConnect = false;
+    // The plugin stamps each frame on reception (QCanBusFrame::timeStamp).
+    bool stampsFrames = false;
 };
 
 const InterfaceKind *interfaceKindByCode(uint32_t code);
@@ -34,8 +40,11 @@ public:
         Ok,
         NoSuchInterface, // unknown kind, missing plugin, or no such interface
         NotUsable,       // exists but cannot be used as it stands (e.g. down)
+        AwaitingRate,    // checked, not connected: the rate must be set first
     };
-    // rxMicros: the platform's monotonic microsecond counter at reception.
+    // rxMicros: the reception on the platform's monotonic microsecond
+    // counter; the adapter's own stamp where its plugin gives one, else the
+    // time its batch was read (the virtual bus stamps in milliseconds only).
     using FrameHandler = std::function<void(const CanFrame &frame, int64_t rxMicros)>;
     using LostHandler = std::function<void()>;
 
@@ -44,12 +53,16 @@ public:
 
     // Creates the device, sets the bit rate where the plugin can, connects,
     // and waits (running the caller's event loop) until it is connected.
+    // An adapter whose plugin takes the rate only at connect is not
+    // connected without one (bitrate 0): AwaitingRate once it is checked.
+    // A rate that cannot be set or confirmed fails the open (NotUsable).
     OpenResult open(uint32_t kindCode, const QString &interfaceName, uint32_t bitrate, QString *error = nullptr,
                     int connectTimeoutMs = 2000);
     void close();
     bool isOpen() const;
-    // Sets the bit rate of an open device where the plugin allows it.
-    bool setBitrate(uint32_t bitrate);
+    // Sets the bit rate of an open device where the plugin allows it;
+    // where only the system can (SocketCAN), checks that it runs at it.
+    bool setBitrate(uint32_t bitrate, QString *error = nullptr);
     // False when the port is not connected or the device refused the frame.
     bool write(const CanFrame &frame);
 
@@ -70,6 +83,9 @@ public:
 
 private:
     bool connectAndWait(QString *error, int timeoutMs);
+    bool takeRate(uint32_t bitrate, QString *error);
+    bool runsAtRate(uint32_t bitrate, QString *error) const;
+    bool listed() const;
     void watchDevice();
     void drainFrames();
     void onStateChanged();
@@ -84,4 +100,5 @@ private:
     FrameHandler frameHandler_;
     LostHandler lostHandler_;
     bool errorFramesWanted_ = false;
+    ReceiveClock clock_;
 };

@@ -74,7 +74,16 @@ State state(const std::string &name)
     return flags && (*flags & IFF_UP) ? State::Up : State::Down;
 }
 
-std::optional<uint32_t> bitrate(const std::string &name)
+namespace {
+
+// What the kernel tells of a link: its kind ("can", "vcan", ...) and, for a
+// CAN controller, the bit rate.
+struct LinkInfo {
+    std::string kind;
+    std::optional<uint32_t> bitrate;
+};
+
+std::optional<LinkInfo> linkInfo(const std::string &name)
 {
     if (!isPlainName(name))
         return std::nullopt;
@@ -107,20 +116,49 @@ std::optional<uint32_t> bitrate(const std::string &name)
         if (h->nlmsg_type != RTM_NEWLINK)
             continue;
         const auto *info = static_cast<const ifinfomsg *>(NLMSG_DATA(h));
-        const rtattr *linkInfo = findAttribute(IFLA_RTA(info), IFLA_PAYLOAD(h), IFLA_LINKINFO);
-        if (linkInfo == nullptr)
+        const rtattr *link = findAttribute(IFLA_RTA(info), IFLA_PAYLOAD(h), IFLA_LINKINFO);
+        if (link == nullptr)
             return std::nullopt;
-        const rtattr *infoData = findAttribute(RTA_DATA(linkInfo), RTA_PAYLOAD(linkInfo), IFLA_INFO_DATA);
-        if (infoData == nullptr)
-            return std::nullopt;
-        const rtattr *timing = findAttribute(RTA_DATA(infoData), RTA_PAYLOAD(infoData), IFLA_CAN_BITTIMING);
-        if (timing == nullptr || RTA_PAYLOAD(timing) < sizeof(can_bittiming))
-            return std::nullopt;
-        can_bittiming bt{};
-        std::memcpy(&bt, RTA_DATA(timing), sizeof bt);
-        return bt.bitrate != 0 ? std::optional<uint32_t>(bt.bitrate) : std::nullopt;
+        LinkInfo result;
+        if (const rtattr *kind = findAttribute(RTA_DATA(link), RTA_PAYLOAD(link), IFLA_INFO_KIND))
+            result.kind.assign(static_cast<const char *>(RTA_DATA(kind)),
+                               strnlen(static_cast<const char *>(RTA_DATA(kind)), RTA_PAYLOAD(kind)));
+        const rtattr *data = findAttribute(RTA_DATA(link), RTA_PAYLOAD(link), IFLA_INFO_DATA);
+        const rtattr *timing = data ? findAttribute(RTA_DATA(data), RTA_PAYLOAD(data), IFLA_CAN_BITTIMING) : nullptr;
+        if (timing != nullptr && RTA_PAYLOAD(timing) >= sizeof(can_bittiming)) {
+            can_bittiming bt{};
+            std::memcpy(&bt, RTA_DATA(timing), sizeof bt);
+            if (bt.bitrate != 0)
+                result.bitrate = bt.bitrate;
+        }
+        return result;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<uint32_t> bitrate(const std::string &name)
+{
+    const std::optional<LinkInfo> info = linkInfo(name);
+    return info ? info->bitrate : std::nullopt;
+}
+
+bool hasBitTiming(const std::string &name)
+{
+    const std::optional<LinkInfo> info = linkInfo(name);
+    // What cannot be read is taken as a real controller: its rate must then
+    // be known before joining, so nothing joins at a rate nobody checked.
+    return !info || (info->kind != "vcan" && info->kind != "vxcan");
+}
+
+std::string wrongRateMessage(const std::string &name, std::optional<uint32_t> current, uint32_t wanted)
+{
+    const std::string rate = std::to_string(wanted);
+    const std::string why = current ? "'" + name + "' runs at " + std::to_string(*current) + " bit/s, not " + rate
+                                    : "the bit rate of '" + name + "' cannot be read";
+    return why + "; set it as root with: ip link set " + name + " down && ip link set " + name
+        + " type can bitrate " + rate + " && ip link set " + name + " up";
 }
 
 } // namespace netdevice

@@ -1,6 +1,8 @@
 // The protocol logic without a bus: SDO client transfers against a scripted
 // server, NMT frames, node state, bus figures, and the bounded frame FIFO.
 #include "BusCounter.h"
+#include "NodeProbe.h"
+#include "ReceiveClock.h"
 #include "Cia301.h"
 #include "FrameRing.h"
 #include "Nmt.h"
@@ -385,29 +387,31 @@ TEST(BusCounterTest, RatesAndLoadOfAStreamOfKnownRate)
     CanFrame request;
     request.id = 0x607;
     request.length = 2;
-    // 926 PDOs a second in, 10 requests a second out, for 3 s.
+    // 926 PDOs a second in, 10 requests a second out, for 3 s and into the
+    // slice in progress.
     int64_t nextSent = 5'000'000;
-    for (int64_t k = 0; k < 3 * 926; ++k) {
+    for (int64_t k = 0; k < 3 * 926 + 5; ++k) {
         const int64_t t = 5'000'000 + k * 1'000'000 / 926;
         for (; nextSent <= t; nextSent += 100'000)
             counter.onSent(request, nextSent);
         counter.onReceived(pdo, t);
     }
-    const BusCounter::Figures f = counter.figures(8'000'000, 250000);
-    EXPECT_NEAR(f.receivedPerSecond, 926, 926 * 0.02);
+    const BusCounter::Figures f = counter.figures(8'005'500, 250000);
+    // A whole second: every slice of it, none lost to the one in progress.
+    EXPECT_NEAR(f.receivedPerSecond, 926, 1);
     EXPECT_EQ(f.sentPerSecond, 10u);
-    EXPECT_EQ(f.received, 3u * 926);
-    EXPECT_EQ(f.sent, 30u);
+    EXPECT_EQ(f.received, 3u * 926 + 5);
+    EXPECT_EQ(f.sent, 31u);
     // (926 * (47 + 64) + 10 * (47 + 16)) bits of 250,000.
     EXPECT_EQ(f.loadPermille, (f.receivedPerSecond * 111 + 10 * 63) * 1000 / 250000);
     EXPECT_EQ(f.loadPermille / 10, 41u);
-    EXPECT_EQ(counter.figures(8'000'000, 0).loadPermille, 0u) << "no rate, no load";
+    EXPECT_EQ(counter.figures(8'005'500, 0).loadPermille, 0u) << "no rate, no load";
 
     // Silence: after a second without frames the rates are 0, the time told.
     const BusCounter::Figures quiet = counter.figures(12'000'000, 250000);
     EXPECT_EQ(quiet.receivedPerSecond, 0u);
     EXPECT_EQ(quiet.loadPermille, 0u);
-    EXPECT_NEAR(double(quiet.silentMicros), 4'000'000, 2'000);
+    EXPECT_EQ(quiet.silentMicros, 12'000'000 - (5'000'000 + (3 * 926 + 4) * int64_t(1'000'000) / 926));
     EXPECT_EQ(BusCounter().figures(0, 250000).silentMicros, -1);
 }
 
@@ -459,4 +463,74 @@ TEST(FrameRingTest, KeepsOrderAndDropsTheOldestWhenFull)
         EXPECT_EQ(out.sequence, expected);
     }
     EXPECT_FALSE(ring.take(&out));
+}
+
+TEST(ReceiveClockTest, StampsKeepTheirGapsOnTheMonotonicClock)
+{
+    ReceiveClock clock;
+    // The first batch fixes the offset: its newest frame was read at once.
+    clock.beginBatch(1'020'000, 50'000'000);
+    EXPECT_EQ(clock.map(1'000'000), 49'980'000);
+    EXPECT_EQ(clock.map(1'010'000), 49'990'000);
+    EXPECT_EQ(clock.map(1'020'000), 50'000'000);
+    // A batch read late keeps the offset: its frames are as old as stamped.
+    clock.beginBatch(1'100'000, 50'200'000);
+    EXPECT_EQ(clock.map(1'100'000), 50'080'000);
+    // One read sooner than the first tightens it.
+    clock.beginBatch(1'300'000, 50'270'000);
+    EXPECT_EQ(clock.map(1'300'000), 50'270'000);
+    clock.beginBatch(1'310'000, 50'290'000);
+    EXPECT_EQ(clock.map(1'310'000), 50'280'000);
+}
+
+TEST(ReceiveClockTest, ZeroStampsAndJumpsNeitherReverseNorOutrunTime)
+{
+    ReceiveClock clock;
+    clock.beginBatch(0, 7'000'000);
+    EXPECT_EQ(clock.map(0), 7'000'000) << "no stamp: the read time";
+    clock.beginBatch(2'000'000, 7'100'000);
+    EXPECT_EQ(clock.map(2'000'000), 7'100'000);
+    EXPECT_EQ(clock.map(0), 7'100'000);
+    // The adapter's clock jumps back: the offset is taken afresh, gaps kept.
+    clock.beginBatch(5'000, 7'300'000);
+    EXPECT_EQ(clock.map(1'000), 7'296'000);
+    EXPECT_EQ(clock.map(5'000), 7'300'000);
+    // ... and forward a day: the newest frame is never later than its read.
+    clock.beginBatch(86'400'000'000, 7'400'000);
+    EXPECT_EQ(clock.map(86'400'000'000), 7'400'000);
+    // A stamp out of order within a batch does not run time backwards.
+    clock.beginBatch(86'400'200'000, 7'600'000);
+    EXPECT_EQ(clock.map(86'400'200'000), 7'600'000);
+    EXPECT_EQ(clock.map(86'400'100'000), 7'600'000);
+}
+
+TEST(NodeProbeTest, TimeOutGrowsWithSlowRatesAndTheRequestsQueued)
+{
+    using nodeprobe::timeoutMicros;
+    // One request at full speed or faster: the node's answer time alone,
+    // plus its bits.
+    EXPECT_EQ(timeoutMicros(1'000'000, 1000, 1), 50'000 + 270);
+    EXPECT_EQ(timeoutMicros(125'000, 1000, 1), 50'000 + 2'160);
+    // Slower rates stretch the answer time in proportion.
+    EXPECT_EQ(timeoutMicros(50'000, 1000, 1), 125'000 + 5'400);
+    EXPECT_EQ(timeoutMicros(10'000, 1000, 1), 625'000 + 27'000);
+    // 63 requests at once at 10 kbit/s: each waits for those before it.
+    EXPECT_EQ(timeoutMicros(10'000, 1000, 63), 625'000 + 63 * 27'000);
+    // Never longer than the SDO time-out (but for the queue).
+    EXPECT_EQ(timeoutMicros(10'000, 100, 1), 100'000 + 27'000);
+    EXPECT_EQ(timeoutMicros(0, 1000, 1), 50'000 + 270) << "rate not set";
+}
+
+TEST(NodeProbeTest, AnUnheardNodeIsAskedAgainAfterTenSeconds)
+{
+    using nodeprobe::due;
+    const int64_t s = 1'000'000;
+    EXPECT_TRUE(due(false, 0, 0, 5 * s)) << "never asked";
+    EXPECT_FALSE(due(false, 5 * s, 0, 14 * s));
+    EXPECT_FALSE(due(false, 5 * s, 0, 15 * s - 1));
+    EXPECT_TRUE(due(false, 5 * s, 0, 15 * s));
+    EXPECT_FALSE(due(true, 0, 0, 5 * s)) << "heard of: its traffic tells";
+    // Silent since our reset: absent, without a probe, once it had time to boot.
+    EXPECT_TRUE(due(false, 0, 5 * s, 5 * s + 499'999));
+    EXPECT_FALSE(due(false, 0, 5 * s, 5 * s + 500'000));
 }

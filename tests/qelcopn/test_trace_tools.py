@@ -97,7 +97,7 @@ def check_recorder(recorder_path, url, folder, check):
     closed = subprocess.run([recorder_path, "--kind", "socketcan", "--interface", "nosuch0", "--output",
                              os.path.join(folder, "none.log")], capture_output=True, text=True)
     check("an interface that will not open exits with 1 and the reason",
-          closed.returncode == 1 and "nosuch0: no such interface" in closed.stderr)
+          closed.returncode == 1 and "nosuch0: no CAN network interface 'nosuch0'" in closed.stderr)
 
 
 def main(library_path, simulator_path, recorder_path):

@@ -1,6 +1,7 @@
 // The QtSerialBus glue on a private virtual bus: frames both ways with
 // receive stamps, refusal of bad names and frames, and loss of the bus.
 #include "CanBusPort.h"
+#include "NetDevice.h"
 #include "PeerProcess.h"
 #include "PeerThread.h"
 #include "Platform.h"
@@ -79,6 +80,33 @@ TEST(CanBusPortTest, RefusesUnknownKindsAndNames)
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.write(makeFrame(0x123, {1})));
     EXPECT_FALSE(port.setBitrate(250000));
+}
+
+// Qt's PEAK and Tiny-CAN plugins are installed here, their makers' driver
+// libraries are not: opening fails with the plugin's reason, nothing held.
+TEST(CanBusPortTest, AdaptersWithoutTheirDriverFailWithAReason)
+{
+    CanBusPort port;
+    for (uint32_t kind : {3u, 4u}) {
+        QString error;
+        EXPECT_EQ(port.open(kind, kind == 3 ? "usb0" : "can0.0", 250000, &error), CanBusPort::OpenResult::NoSuchInterface);
+        EXPECT_FALSE(error.isEmpty()) << kind;
+        EXPECT_FALSE(port.isOpen());
+    }
+}
+
+TEST(NetDeviceTest, AWrongRateNamesTheCommandThatSetsIt)
+{
+    const std::string wrong = netdevice::wrongRateMessage("can0", 500000, 250000);
+    EXPECT_NE(wrong.find("'can0' runs at 500000 bit/s, not 250000"), std::string::npos) << wrong;
+    EXPECT_NE(wrong.find("ip link set can0 type can bitrate 250000"), std::string::npos) << wrong;
+    EXPECT_NE(wrong.find("ip link set can0 down"), std::string::npos) << "the rate is set while down";
+    const std::string unknown = netdevice::wrongRateMessage("can1", std::nullopt, 125000);
+    EXPECT_NE(unknown.find("cannot be read"), std::string::npos) << unknown;
+    EXPECT_NE(unknown.find("ip link set can1 type can bitrate 125000"), std::string::npos) << unknown;
+    // Not a CAN interface: nothing to read, and taken as needing its rate.
+    EXPECT_FALSE(netdevice::bitrate("lo"));
+    EXPECT_TRUE(netdevice::hasBitTiming("lo"));
 }
 
 TEST(CanBusPortTest, FramesBothWaysWithReceiveStamps)
