@@ -80,4 +80,5 @@
     TYPED(Trace_Start)                        \
     TYPED(Trace_Stop)                         \
     TYPED(Trace_GetStatus)                    \
-    TYPED(Trace_SaveRecent)
+    TYPED(Trace_SaveRecent)                   \
+    TYPED(Trace_SetBlackBoxMinutes)

@@ -133,6 +133,11 @@ int32_t TQEL_COPN_Interface::Trace_SaveRecent(const char *path, uint32_t seconds
     return QEL_CALL(Trace_SaveRecent, InterfaceHandle, path, seconds);
 }
 
+int32_t TQEL_COPN_Interface::Trace_SetBlackBoxMinutes()
+{
+    return QEL_CALL(Trace_SetBlackBoxMinutes, InterfaceHandle, QELCOPN_GetBlackBoxMinutes(&CANopenConfiguration));
+}
+
 int32_t TQEL_COPN_Interface::CloseCard()
 {
     const int32_t result = QEL_CALL(CloseCard, InterfaceHandle);

@@ -99,6 +99,8 @@ public:
     int32_t Trace_Stop();
     int32_t Trace_GetStatus(TraceStatus *status);
     int32_t Trace_SaveRecent(const char *path, uint32_t seconds);
+    // The black box's size from the CANopen configuration record.
+    int32_t Trace_SetBlackBoxMinutes();
     // Also marks every node of the table offline, whatever the library did.
     int32_t CloseCard();
 

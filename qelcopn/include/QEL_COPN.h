@@ -56,7 +56,7 @@ typedef struct HardwareConfiguration {
 typedef struct CANopenConfiguration {
     uint32_t InterfaceNodeID;
     uint32_t Baud;
-    uint8_t Reserved[44];
+    uint8_t Reserved[44]; /* [0..3]: the black box's minutes, see below */
 } CANopenConfiguration;
 
 #ifdef __cplusplus
@@ -159,8 +159,24 @@ QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path);
 QELCOPN_API int32_t Trace_Stop(uint32_t h);
 QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status);
 /* The black box: writes the last `seconds` of frames the library kept in
- * memory as a recording (.log and .json). */
+ * memory as a recording (.log and .json), each file through a temporary
+ * name. Fails with errno set (EINVAL for 0 seconds or no path). */
 QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds);
+/* How many minutes the black box keeps at the busiest (9,000 frames/s):
+ * 1 to 30, 0 = the default 10. A change drops what it kept. */
+QELCOPN_API int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes);
+/* The minutes as the configuration records keep them: a little-endian
+ * uint32 in CANopenConfiguration.Reserved[0..3], 0 for the default. */
+static inline uint32_t QELCOPN_GetBlackBoxMinutes(const CANopenConfiguration *co)
+{
+    return (uint32_t)co->Reserved[0] | (uint32_t)co->Reserved[1] << 8 | (uint32_t)co->Reserved[2] << 16
+        | (uint32_t)co->Reserved[3] << 24;
+}
+static inline void QELCOPN_SetBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes)
+{
+    for (int k = 0; k < 4; ++k)
+        co->Reserved[k] = (uint8_t)(minutes >> (8 * k));
+}
 
 /* Bus health, over the last second where a rate: 88 bytes, little-endian. */
 #define QELCOPN_BUS_ERROR_ACTIVE 0u

@@ -432,20 +432,32 @@ QELCOPN_API int32_t GetBusStatistics(uint32_t h, BusStatistics *statistics)
 
 } // extern "C"
 
+namespace {
+
+// A trace export that fails with errno set: the interface's reason, or
+// ENXIO for a handle that names none.
+template <typename Fn>
+int32_t withErrno(uint32_t h, Fn &&fn)
+{
+    int error = ENXIO;
+    const int32_t result = withInterface(h, [&](Interface &i) {
+        const bool ok = fn(i);
+        error = ok ? 0 : errno;
+        return ok;
+    });
+    errno = result ? 0 : error;
+    return result;
+}
+
+} // namespace
+
 QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path)
 {
     if (path == nullptr || *path == '\0') {
         errno = EINVAL;
         return 0;
     }
-    int error = ENXIO; // no such handle
-    const int32_t result = withInterface(h, [&](Interface &i) {
-        const bool ok = i.startTrace(path);
-        error = ok ? 0 : errno;
-        return ok;
-    });
-    errno = result ? 0 : error;
-    return result;
+    return withErrno(h, [&](Interface &i) { return i.startTrace(path); });
 }
 
 QELCOPN_API int32_t Trace_Stop(uint32_t h)
@@ -472,7 +484,18 @@ QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status)
 
 QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds)
 {
-    (void)h, (void)path, (void)seconds;
-    errno = ENOSYS; // the black box is not kept yet
-    return 0;
+    if (path == nullptr || *path == '\0' || seconds == 0) {
+        errno = EINVAL;
+        return 0;
+    }
+    return withErrno(h, [&](Interface &i) { return i.saveRecent(path, seconds); });
+}
+
+QELCOPN_API int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes)
+{
+    if (minutes > trace::BlackBox::kMaxMinutes) {
+        errno = EINVAL;
+        return 0;
+    }
+    return withErrno(h, [&](Interface &i) { return i.setBlackBoxMinutes(minutes); });
 }

@@ -4,6 +4,7 @@
 // never block: they run on the path of every frame.
 #pragma once
 
+#include "BlackBox.h"
 #include "BusCounter.h"
 #include "CanFrame.h"
 #include "Recorder.h"
@@ -15,21 +16,26 @@ public:
     void onReceived(const CanFrame &frame, int64_t micros)
     {
         bus.onReceived(frame, micros);
+        blackBox_->add(frame, micros, false);
         if (recorder_)
             recorder_->add(frame, micros, false);
     }
     void onSent(const CanFrame &frame, int64_t micros)
     {
         bus.onSent(frame, micros);
+        blackBox_->add(frame, micros, true);
         if (recorder_)
             recorder_->add(frame, micros, true);
     }
 
     // The recording being written, nullptr when none; set in the I/O thread.
     void setRecorder(trace::Recorder *recorder) { recorder_ = recorder; }
+    // The black box, never null; set in the I/O thread once frames flow.
+    void setBlackBox(trace::BlackBox *box) { blackBox_ = box; }
 
     BusCounter bus;
 
 private:
     trace::Recorder *recorder_ = nullptr;
+    trace::BlackBox *blackBox_ = nullptr;
 };

@@ -93,7 +93,9 @@ Interface::Interface(std::shared_ptr<IoThread> io, uint32_t kind, const QString 
     : io_(std::move(io))
     , kind_(kind)
     , accessPoint_(accessPoint)
+    , blackBox_(std::make_shared<trace::BlackBox>(trace::BlackBox::kDefaultMinutes))
 {
+    taps_.setBlackBox(blackBox_.get());
 }
 
 Interface::~Interface() = default;
@@ -122,15 +124,7 @@ bool Interface::startTrace(const std::string &path)
         errno = EBUSY;
         return false;
     }
-    trace::SessionInfo info;
-    info.interfaceKind = kind_;
-    char name[256] = {};
-    if (configuration::interfaceName(kind_, name))
-        info.interfaceName = name;
-    info.accessPoint = accessPoint_.toStdString();
-    info.bitrate = bitrate_.load();
-    info.ownNodeId = ownNodeId_.load();
-    std::unique_ptr<trace::Recorder> recorder = trace::Recorder::start(path, info);
+    std::unique_ptr<trace::Recorder> recorder = trace::Recorder::start(path, sessionInfo());
     if (!recorder)
         return false;
     trace::Recorder *raw = recorder.get();
@@ -141,6 +135,45 @@ bool Interface::startTrace(const std::string &path)
     }
     recorder_ = std::move(recorder);
     return true;
+}
+
+trace::SessionInfo Interface::sessionInfo() const
+{
+    trace::SessionInfo info;
+    info.interfaceKind = kind_;
+    char name[256] = {};
+    if (configuration::interfaceName(kind_, name))
+        info.interfaceName = name;
+    info.accessPoint = accessPoint_.toStdString();
+    info.bitrate = bitrate_.load();
+    info.ownNodeId = ownNodeId_.load();
+    return info;
+}
+
+bool Interface::setBlackBoxMinutes(uint32_t minutes)
+{
+    std::lock_guard lock(blackBoxMutex_);
+    if (trace::BlackBox::minutesOrDefault(minutes) == blackBox_->minutes())
+        return true;
+    auto box = std::make_shared<trace::BlackBox>(minutes);
+    // Once the I/O thread has let go of the old box, only savers still
+    // holding it keep it alive.
+    if (!io_->call([this, raw = box.get()] { taps_.setBlackBox(raw); return true; }, false)) {
+        errno = ENXIO;
+        return false;
+    }
+    blackBox_ = std::move(box);
+    return true;
+}
+
+bool Interface::saveRecent(const std::string &path, uint32_t seconds) const
+{
+    std::shared_ptr<const trace::BlackBox> box;
+    {
+        std::lock_guard lock(blackBoxMutex_);
+        box = blackBox_;
+    }
+    return box->save(path, seconds, sessionInfo(), nowMicros());
 }
 
 bool Interface::stopTrace()

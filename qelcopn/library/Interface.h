@@ -95,6 +95,10 @@ public:
     bool startTrace(const std::string &path);
     bool stopTrace();
     TraceState traceState() const;
+    // The black box: resizing drops what it kept. saveRecent fails with
+    // errno set.
+    bool setBlackBoxMinutes(uint32_t minutes);
+    bool saveRecent(const std::string &path, uint32_t seconds) const;
     void busStatistics(BusStatistics *out) const;
 
     void addNode(uint8_t node) { nodesAdded_[node].store(true, std::memory_order_relaxed); }
@@ -138,7 +142,11 @@ private:
     std::array<std::atomic<int64_t>, 128> resetSentAt_{}; // µs, 0 = never
     std::array<std::mutex, 128> sdoNodeLocks_; // one transfer per node at a time
 
+    trace::SessionInfo sessionInfo() const;
+
     FrameTaps taps_; // fed in the I/O thread
+    mutable std::mutex blackBoxMutex_; // the pointer; the box takes care of itself
+    std::shared_ptr<trace::BlackBox> blackBox_;
     mutable std::mutex traceMutex_;
     std::unique_ptr<trace::Recorder> recorder_;  // the one running
     std::unique_ptr<trace::Recorder> lastTrace_; // the one stopped last

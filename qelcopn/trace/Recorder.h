@@ -4,8 +4,8 @@
 // a full queue or a failing write loses frames, and they are counted.
 #pragma once
 
-#include "CandumpLine.h"
 #include "SpscQueue.h"
+#include "TraceFiles.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -16,15 +16,6 @@
 #include <thread>
 
 namespace trace {
-
-// What the session file tells about where the frames came from.
-struct SessionInfo {
-    uint32_t interfaceKind = 0;
-    std::string interfaceName; // "Virtual CAN", ...
-    std::string accessPoint;
-    uint32_t bitrate = 0;      // 0: as the interface had it
-    uint8_t ownNodeId = 0;
-};
 
 class Recorder {
 public:
@@ -48,10 +39,10 @@ public:
     void stop();
 
     const std::string &path() const { return path_; }
-    uint64_t framesWritten() const { return written_.load(std::memory_order_relaxed); }
-    uint64_t framesLost() const { return lost_.load(std::memory_order_relaxed); }
-    uint64_t bytesWritten() const { return bytes_.load(std::memory_order_relaxed); }
-    int lastError() const { return lastError_.load(std::memory_order_relaxed); }
+    uint64_t framesWritten() const { return writer_.framesWritten(); }
+    uint64_t framesLost() const { return writer_.framesLost() + lost_.load(std::memory_order_relaxed); }
+    uint64_t bytesWritten() const { return writer_.bytesWritten(); }
+    int lastError() const { return writer_.lastError(); }
 
 private:
     struct Queued {
@@ -62,25 +53,19 @@ private:
 
     Recorder(std::string path, const SessionInfo &info, int fd);
     void run();
-    // Takes everything queued to the file; false when nothing was queued.
-    bool drain();
-    void writeChunk(const char *data, size_t size, uint64_t frames);
+    // Takes everything queued to the file.
+    void drain();
     bool writeSession(bool finished);
 
     const std::string path_;
     const SessionInfo info_;
-    const std::string channel_;
     int fd_;
-    int64_t wallOffsetMicros_; // wall clock minus monotonic, at start
     int64_t startWallMicros_;
     int64_t endWallMicros_ = 0;
-    uint64_t goodOffset_ = 0; // writer thread: the file up to the last whole line
+    LogWriter writer_; // the writer thread's, after start
 
     SpscQueue<Queued> queue_{kQueueCapacity};
-    std::atomic<uint64_t> written_{0};
-    std::atomic<uint64_t> lost_{0};
-    std::atomic<uint64_t> bytes_{0};
-    std::atomic<int> lastError_{0};
+    std::atomic<uint64_t> lost_{0}; // a full queue
 
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -88,9 +73,5 @@ private:
     bool stopped_ = false;  // the owner's thread
     std::thread thread_;
 };
-
-// The channel name of a recording for an access point: its last path
-// element ("can0" of "tcp://127.0.0.1:35468/can0"), "can0" when none.
-std::string channelFor(const std::string &accessPoint);
 
 } // namespace trace

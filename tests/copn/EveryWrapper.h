@@ -1,4 +1,4 @@
-// Calls each of the binding's 29 wrappers once, with harmless arguments, and
+// Calls each of the binding's 30 wrappers once, with harmless arguments, and
 // returns each wrapper's result by its export's name.
 #pragma once
 
@@ -41,6 +41,7 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
         {"Trace_Start", copn.Trace_Start("/tmp/binding-test.log")},
         {"Trace_GetStatus", copn.Trace_GetStatus(&trace)},
         {"Trace_SaveRecent", copn.Trace_SaveRecent("/tmp/binding-test-recent.log", 60)},
+        {"Trace_SetBlackBoxMinutes", copn.Trace_SetBlackBoxMinutes()},
         {"Trace_Stop", copn.Trace_Stop()},
         {"CloseInterface", copn.CloseInterface()},
         {"CloseCard", copn.CloseCard()},

@@ -134,6 +134,7 @@ TEST_F(Binding, WrappersHandOverTheHandleAndTheirArgumentsInOrder)
     ASSERT_EQ(recent.size(), 3u);
     EXPECT_EQ(recent[0], 1u);
     EXPECT_EQ(recent[2], 60u);
+    EXPECT_EQ(argsOf("Trace_SetBlackBoxMinutes"), (std::vector<uint64_t>{1, 0})) << "0: the default";
     EXPECT_EQ(argsOf("CloseCard"), std::vector<uint64_t>{1});
     for (const auto &[name, result] : results)
         EXPECT_EQ(result, 1) << name;

@@ -25,7 +25,7 @@ TEST(BindingMissingExport, OnlyTheMissingExportsWrapperFails)
 
     const auto results = CallEveryWrapper(copn);
     const std::set<std::string> missing = {"SetBaud", "Trace_Start", "Trace_Stop", "Trace_GetStatus",
-                                           "Trace_SaveRecent"};
+                                           "Trace_SaveRecent", "Trace_SetBlackBoxMinutes"};
     for (const auto &[name, result] : results)
         EXPECT_EQ(result, missing.count(name) != 0 ? 0 : 1) << name;
     for (const std::string &name : missing)

@@ -594,6 +594,12 @@ int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds)
     Exchange ex(__func__, {h, address(path), seconds}, path != nullptr ? path : "");
     return ex.result(1);
 }
+
+int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes)
+{
+    Exchange ex(__func__, {h, minutes});
+    return ex.result(1);
+}
 #endif
 
 } // extern "C"

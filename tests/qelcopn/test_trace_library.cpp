@@ -110,6 +110,58 @@ TEST_F(LibraryTest, TraceStartOnAnUnwritablePathFailsWithErrno)
     EXPECT_EQ(Trace_GetStatus(h, nullptr), 0);
 }
 
+TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
+{
+    ASSERT_NE(SetOnline(h, 1), 0);
+    ASSERT_NE(NMT_StartRemoteNode(h, kPeerNode), 0);
+    sendFromPeer(0x187, {0x11, 0x22});
+    sendFromPeer(0x287, {0x33});
+    ASSERT_NE(AddPDO(h, kPeerNode, 16, 2, 0), 0);
+    ASSERT_TRUE(eventually([&] {
+        BusStatistics s{};
+        return GetBusStatistics(h, &s) && s.FramesReceived >= 2;
+    }));
+    QTemporaryDir dir;
+    const QString log = dir.path() + "/recent.log";
+    // More seconds than were kept: all of it.
+    ASSERT_NE(Trace_SaveRecent(h, log.toUtf8().constData(), 600), 0);
+    std::vector<trace::TraceRecord> mine;
+    for (const trace::TraceRecord &r : readLog(log))
+        if (r.frame.id != 0x77F)
+            mine.push_back(r);
+    ASSERT_EQ(mine.size(), 3u);
+    EXPECT_TRUE(mine[0].sent);
+    EXPECT_EQ(mine[0].frame.id, 0x000u);
+    EXPECT_EQ(mine[1].frame.id, 0x187u);
+    EXPECT_EQ(mine[2].frame.data[0], 0x33);
+    EXPECT_TRUE(QFile::exists(dir.path() + "/recent.json"));
+
+    errno = 0;
+    EXPECT_EQ(Trace_SaveRecent(h, log.toUtf8().constData(), 0), 0);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(Trace_SaveRecent(h, "/nonexistent-folder/recent.log", 60), 0);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(Trace_SaveRecent(h + 1000, log.toUtf8().constData(), 60), 0);
+    EXPECT_EQ(errno, ENXIO);
+
+    // A new size starts afresh; more than the cap is refused.
+    EXPECT_EQ(Trace_SetBlackBoxMinutes(h, 31), 0);
+    EXPECT_EQ(errno, EINVAL);
+    ASSERT_NE(Trace_SetBlackBoxMinutes(h, 1), 0);
+    sendFromPeer(0x387, {0x44});
+    ASSERT_TRUE(eventually([&] {
+        uint32_t received = 0, dropped = 0;
+        return PDO_Read_Receive_Count(h, kPeerNode, 18, 2, &received, &dropped) && received == 1;
+    }));
+    ASSERT_NE(Trace_SaveRecent(h, log.toUtf8().constData(), 60), 0);
+    mine.clear();
+    for (const trace::TraceRecord &r : readLog(log))
+        if (r.frame.id != 0x77F)
+            mine.push_back(r);
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].frame.id, 0x387u);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
