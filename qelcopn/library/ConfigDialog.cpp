@@ -1,5 +1,6 @@
 #include "ConfigDialog.h"
 
+#include "BlackBox.h"
 #include "CanBusPort.h"
 #include "Cia301.h"
 #include "Configuration.h"
@@ -45,6 +46,14 @@ public:
         nodeId_->setRange(cia301::NODE_ID_MIN, cia301::NODE_ID_MAX);
         form->addRow(QStringLiteral("Own node ID:"), nodeId_);
 
+        blackBoxMinutes_ = new QSpinBox;
+        blackBoxMinutes_->setObjectName(QStringLiteral("SpinBox_BlackBoxMinutes"));
+        blackBoxMinutes_->setRange(1, int(trace::BlackBox::kMaxMinutes));
+        blackBoxMinutes_->setSuffix(QStringLiteral(" minutes"));
+        blackBoxMinutes_->setValue(int(configuration::blackBoxMinutes(&co)));
+        blackBoxMinutes_->setStatusTip(QStringLiteral("How much of the bus is kept in memory to save after a fault"));
+        form->addRow(QStringLiteral("Black box keeps:"), blackBoxMinutes_);
+
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -79,6 +88,7 @@ public:
         configuration::setAccessPoint(hw, interface_->currentText().trimmed());
         co->Baud = bitrate_->currentData().toUInt();
         co->InterfaceNodeID = uint32_t(nodeId_->value());
+        configuration::setBlackBoxMinutes(co, uint32_t(blackBoxMinutes_->value()));
     }
 
 private:
@@ -92,6 +102,7 @@ private:
     QComboBox *interface_;
     QComboBox *bitrate_;
     QSpinBox *nodeId_;
+    QSpinBox *blackBoxMinutes_;
 };
 
 } // namespace

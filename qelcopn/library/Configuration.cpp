@@ -1,5 +1,6 @@
 #include "Configuration.h"
 
+#include "BlackBox.h"
 #include "CanBusPort.h"
 #include "Cia301.h"
 
@@ -35,6 +36,7 @@ bool anyNumber(uint32_t) { return true; }
 bool knownKind(uint32_t kind) { return interfaceKindByCode(kind) != nullptr; }
 bool nodeId(uint32_t node) { return cia301::isNodeId(node); }
 bool bitRate(uint32_t rate) { return cia301::isBitRate(rate); }
+bool blackBoxRange(uint32_t minutes) { return minutes >= 1 && minutes <= trace::BlackBox::kMaxMinutes; }
 
 } // namespace
 
@@ -100,6 +102,7 @@ bool read(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co)
     }
     co->InterfaceNodeID = readNumber(store, "CANopen/InterfaceNodeID", kDefaultNodeId, nodeId);
     co->Baud = readNumber(store, "CANopen/Baud", kDefaultBitrate, bitRate);
+    setBlackBoxMinutes(co, readNumber(store, "CANopen/BlackBoxMinutes", 0, blackBoxRange));
     return true;
 }
 
@@ -118,8 +121,19 @@ bool save(const char *path, const HardwareConfiguration *hw, const CANopenConfig
     store.setValue(QStringLiteral("Hardware/AccessPoint"), accessPoint);
     store.setValue(QStringLiteral("CANopen/InterfaceNodeID"), QString::number(co->InterfaceNodeID));
     store.setValue(QStringLiteral("CANopen/Baud"), QString::number(co->Baud));
+    store.setValue(QStringLiteral("CANopen/BlackBoxMinutes"), QString::number(blackBoxMinutes(co)));
     store.sync();
     return store.status() == QSettings::NoError;
+}
+
+uint32_t blackBoxMinutes(const CANopenConfiguration *co)
+{
+    return trace::BlackBox::minutesOrDefault(QELCOPN_GetBlackBoxMinutes(co));
+}
+
+void setBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes)
+{
+    QELCOPN_SetBlackBoxMinutes(co, minutes);
 }
 
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE])

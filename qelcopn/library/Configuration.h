@@ -22,6 +22,11 @@ bool save(const char *path, const HardwareConfiguration *hw, const CANopenConfig
 bool accessPointOf(const HardwareConfiguration *hw, QString *text);
 void setAccessPoint(HardwareConfiguration *hw, const QString &text);
 
+// The black box's minutes as the CANopen record holds them, the default
+// for 0 or a value out of range; and the way in.
+uint32_t blackBoxMinutes(const CANopenConfiguration *co);
+void setBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes);
+
 // The kind's display name, or "Unknown interface (N)"; false for that.
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE]);
 

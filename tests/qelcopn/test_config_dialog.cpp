@@ -65,12 +65,15 @@ TEST(ConfigDialogTest, OkStoresTheChoiceInBothRecords)
         auto *interface = dialog.findChild<QComboBox *>("ComboBox_Interface");
         auto *rate = dialog.findChild<QComboBox *>("ComboBox_BitRate");
         auto *node = dialog.findChild<QSpinBox *>("SpinBox_NodeId");
-        ASSERT_TRUE(kind && interface && rate && node);
+        auto *minutes = dialog.findChild<QSpinBox *>("SpinBox_BlackBoxMinutes");
+        ASSERT_TRUE(kind && interface && rate && node && minutes);
         // It opens on what the records hold.
         EXPECT_EQ(kind->currentText(), "Virtual CAN bus");
         EXPECT_EQ(interface->currentText(), "can0");
         EXPECT_EQ(rate->currentData().toUInt(), 250000u);
         EXPECT_EQ(node->value(), 127);
+        EXPECT_EQ(minutes->value(), 10) << "0 in the record: the default";
+        EXPECT_EQ(minutes->maximum(), 30);
         // The CiA 301 rates, and the node ID range.
         EXPECT_EQ(rate->count(), 8);
         EXPECT_EQ(rate->itemData(0).toUInt(), 10000u);
@@ -88,6 +91,7 @@ TEST(ConfigDialogTest, OkStoresTheChoiceInBothRecords)
         interface->setCurrentText("can1");
         rate->setCurrentIndex(rate->findData(500000));
         node->setValue(12);
+        minutes->setValue(20);
         checked = true;
         button(dialog, QDialogButtonBox::Ok)->click();
     });
@@ -97,6 +101,7 @@ TEST(ConfigDialogTest, OkStoresTheChoiceInBothRecords)
     EXPECT_STREQ(hw.AccessPoint, "can1");
     EXPECT_EQ(co.Baud, 500000u);
     EXPECT_EQ(co.InterfaceNodeID, 12u);
+    EXPECT_EQ(QELCOPN_GetBlackBoxMinutes(&co), 20u);
 }
 
 TEST(ConfigDialogTest, CancelLeavesTheRecordsAsTheyWere)

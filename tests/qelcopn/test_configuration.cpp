@@ -57,12 +57,14 @@ TEST(ConfigurationTest, RoundTripByFieldName)
     std::strcpy(hw.AccessPoint, "can1");
     co.Baud = 500000;
     co.InterfaceNodeID = 42;
+    QELCOPN_SetBlackBoxMinutes(&co, 25);
     ASSERT_NE(SaveConfiguration(kPath, &hw, &co), 0);
 
     std::stringstream text;
     text << std::ifstream(storeFile()).rdbuf();
     EXPECT_NE(text.str().find("AccessPoint=can1"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("Baud=500000"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("BlackBoxMinutes=25"), std::string::npos) << text.str();
 
     HardwareConfiguration back{};
     CANopenConfiguration coBack{};
@@ -72,6 +74,7 @@ TEST(ConfigurationTest, RoundTripByFieldName)
     EXPECT_STREQ(back.AccessPoint, "can1");
     EXPECT_EQ(coBack.Baud, 500000u);
     EXPECT_EQ(coBack.InterfaceNodeID, 42u);
+    EXPECT_EQ(QELCOPN_GetBlackBoxMinutes(&coBack), 25u);
 
     // A record without a zero in its access point is refused, not stored.
     std::memset(hw.AccessPoint, 'a', sizeof hw.AccessPoint);
@@ -90,7 +93,8 @@ TEST(ConfigurationTest, BadStoredValuesReadAsTheirDefaults)
                "AccessPoint=" + std::string(300, 'q') + "\n"
                "[CANopen]\n"
                "InterfaceNodeID=0\n"
-               "Baud=12345\n");
+               "Baud=12345\n"
+               "BlackBoxMinutes=31\n");
     HardwareConfiguration hw;
     CANopenConfiguration co;
     std::memset(&hw, 0xEE, sizeof hw);
@@ -100,6 +104,7 @@ TEST(ConfigurationTest, BadStoredValuesReadAsTheirDefaults)
     EXPECT_EQ(hw.Irq, 0u);
     EXPECT_EQ(hw.ComPort, 0u);
     EXPECT_NE(std::memchr(hw.AccessPoint, 0, sizeof hw.AccessPoint), nullptr);
+    EXPECT_EQ(QELCOPN_GetBlackBoxMinutes(&co), 0u) << "0: the default";
 
     // Good values beside bad ones are kept.
     writeStore("[Hardware]\nInterfaceType=4\nAccessPoint=can0.0\n[CANopen]\nInterfaceNodeID=200\nBaud=1000000\n");

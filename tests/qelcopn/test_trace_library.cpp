@@ -114,13 +114,15 @@ TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
 {
     ASSERT_NE(SetOnline(h, 1), 0);
     ASSERT_NE(NMT_StartRemoteNode(h, kPeerNode), 0);
+    ASSERT_NE(AddPDO(h, kPeerNode, 16, 1, 0), 0);
+    ASSERT_NE(AddPDO(h, kPeerNode, 16, 2, 0), 0);
+    const auto pdoReceived = [&](uint16_t number) {
+        uint32_t received = 0, dropped = 0;
+        return PDO_Read_Receive_Count(h, kPeerNode, 18, number, &received, &dropped) && received == 1;
+    };
     sendFromPeer(0x187, {0x11, 0x22});
     sendFromPeer(0x287, {0x33});
-    ASSERT_NE(AddPDO(h, kPeerNode, 16, 2, 0), 0);
-    ASSERT_TRUE(eventually([&] {
-        BusStatistics s{};
-        return GetBusStatistics(h, &s) && s.FramesReceived >= 2;
-    }));
+    ASSERT_TRUE(eventually([&] { return pdoReceived(1); }));
     QTemporaryDir dir;
     const QString log = dir.path() + "/recent.log";
     // More seconds than were kept: all of it.
@@ -149,10 +151,7 @@ TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
     EXPECT_EQ(errno, EINVAL);
     ASSERT_NE(Trace_SetBlackBoxMinutes(h, 1), 0);
     sendFromPeer(0x387, {0x44});
-    ASSERT_TRUE(eventually([&] {
-        uint32_t received = 0, dropped = 0;
-        return PDO_Read_Receive_Count(h, kPeerNode, 18, 2, &received, &dropped) && received == 1;
-    }));
+    ASSERT_TRUE(eventually([&] { return pdoReceived(2); }));
     ASSERT_NE(Trace_SaveRecent(h, log.toUtf8().constData(), 60), 0);
     mine.clear();
     for (const trace::TraceRecord &r : readLog(log))
