@@ -137,6 +137,7 @@ THistoryTab::THistoryTab(THistoryFeed &feed, size_t bound, QWidget *parent)
         table_->setColumnWidth(column, COLUMN_WIDTHS[column]);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setWordWrap(false);
+    table_->setAccessibleName(QStringLiteral("History"));
 
     notice_ = new QLabel(this);
     notice_->setGeometry(21, 370, 360, 48);
@@ -173,6 +174,8 @@ void THistoryTab::Drain()
         return;
     model_->Add(taken_);
     ShowNotice();
+    if (!taken_.empty())
+        emit EventsTaken(taken_);
 }
 
 void THistoryTab::ShowNotice()

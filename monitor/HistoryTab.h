@@ -41,6 +41,10 @@ public:
     bool ExportTo(const QString &path, QString *error) const;
     void ExportClick();
 
+signals:
+    // The events one pass took, oldest first, for whoever else acts on them.
+    void EventsTaken(const std::vector<THistoryEntry> &events);
+
 private:
     void ShowNotice();
 

@@ -1,7 +1,8 @@
 // Shows the monitor window with sample data on one tab, for a look at the
-// layout (e.g. under Xvfb): monitor_preview TAB SECONDS [locked|menu]
+// layout (e.g. under Xvfb): monitor_preview TAB SECONDS [locked|menu|flood]
 //   TAB 0..4: "MTU Engine Data", "MTU Fault Codes", "DinBus", "J1939 Data", "History".
 //   menu: the tab's grid with its context menu open.
+//   flood: more fault changes at once than the history's queue and bound hold.
 #include "Platform.h"
 #include "StringGrid.h"
 #include "TForm_MTU.h"
@@ -84,10 +85,18 @@ int main(int argc, char **argv)
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
     const bool locked = argc > 3 && std::strcmp(argv[3], "locked") == 0;
     const bool menu = argc > 3 && std::strcmp(argv[3], "menu") == 0;
+    const bool flood = argc > 3 && std::strcmp(argv[3], "flood") == 0;
     TForm_MTU form;
     Form_MTU = &form;
     FillSamples(form, uint32_t(form.CounterBase));
     FillHistory(form);
+    for (int round = 0; flood && round < 3; ++round) {
+        int64_t now = 0;
+        QueryPerformanceCounter(&now);
+        for (uint32_t i = 0; i < 80000; ++i)
+            Emergency(form, 0x0000, 1, uint16_t(1 + i % 400), uint16_t(i / 400 % 2 == 0), uint32_t(uint64_t(now)));
+        form.Timer1Timer();
+    }
     if (locked) {
         form.CheckBox_DataLocked->setChecked(true);
         Pdo(form, GATEWAY_INDEX_MTU_PARAMETER, 2, 101, uint32_t(form.CounterBase) + 90000u);
