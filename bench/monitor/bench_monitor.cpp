@@ -106,18 +106,21 @@ void ChangeMtuRows(TForm_MTU &form, uint32_t round, int rows)
     }
 }
 
-// One display pass after `change`; with `painted`, the shown window repaints too.
-template <typename Change> void DisplayPass(benchmark::State &state, Change change, bool painted)
+// One display pass after `change`; with `painted`, the shown window repaints
+// too, open on `page`. `warmUp` brings the form to the state measured.
+template <typename Change, typename Page, typename WarmUp>
+void DisplayPass(benchmark::State &state, Change change, bool painted, Page page, WarmUp warmUp)
 {
     TForm_MTU form;
     form.Timer1->stop();
     form.NodeId = NODE;
     if (painted) {
         form.show();
-        form.PageControl1->setCurrentWidget(form.TabSheet_MTU_Data);
+        form.PageControl1->setCurrentWidget(page(form));
         QCoreApplication::processEvents();
     }
     uint32_t round = 1;
+    warmUp(form, round);
     for (auto _ : state) {
         state.PauseTiming();
         change(form, round++);
@@ -128,7 +131,16 @@ template <typename Change> void DisplayPass(benchmark::State &state, Change chan
             QCoreApplication::processEvents();
         }
     }
+    state.counters["history"] = double(form.TabSheet_History->Log().Size());
+    state.counters["lost"] = double(form.HistoryFeed.Lost());
     form.hide();
+}
+
+template <typename Change> void DisplayPass(benchmark::State &state, Change change, bool painted)
+{
+    DisplayPass(
+        state, change, painted, [](TForm_MTU &form) { return form.TabSheet_MTU_Data; },
+        [](TForm_MTU &, uint32_t &) {});
 }
 
 void BM_DisplayPass_EveryRow(benchmark::State &state) { DisplayPass(state, ChangeEverything, false); }
@@ -165,33 +177,15 @@ void EmergencyFlood(TForm_MTU &form, uint32_t round)
 
 void FloodPass(benchmark::State &state, bool painted)
 {
-    TForm_MTU form;
-    form.Timer1->stop();
-    form.NodeId = NODE;
-    if (painted) {
-        form.show();
-        form.PageControl1->setCurrentWidget(form.TabSheet_History);
-        QCoreApplication::processEvents();
-    }
-    uint32_t round = 1;
     // The history at its bound: from here on each pass drops as much as it adds.
-    while (form.TabSheet_History->Log().Size() < form.TabSheet_History->Log().Bound()) {
-        EmergencyFlood(form, round++);
-        form.Timer1Timer();
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        EmergencyFlood(form, round++);
-        state.ResumeTiming();
-        form.Timer1Timer();
-        if (painted) {
-            form.repaint();
-            QCoreApplication::processEvents();
+    const auto fill = [](TForm_MTU &form, uint32_t &round) {
+        while (form.TabSheet_History->Log().Size() < form.TabSheet_History->Log().Bound()) {
+            EmergencyFlood(form, round++);
+            form.Timer1Timer();
         }
-    }
-    state.counters["history"] = double(form.TabSheet_History->Log().Size());
-    state.counters["lost"] = double(form.HistoryFeed.Lost());
-    form.hide();
+    };
+    DisplayPass(
+        state, EmergencyFlood, painted, [](TForm_MTU &form) { return form.TabSheet_History; }, fill);
 }
 
 void BM_DisplayPass_EmergencyFlood(benchmark::State &state) { FloodPass(state, false); }
