@@ -1,6 +1,7 @@
 #include "ClassicControls.h"
 
 #include <QPainter>
+#include <QStyleOption>
 #include <qdrawutil.h>
 
 namespace {
@@ -65,4 +66,21 @@ void TStaticText::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     const QRect room = contentsRect();
     painter.drawText(room, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
+}
+
+TImage::TImage(QWidget *parent) : QLabel(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void TImage::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.backgroundColor = palette().color(QPalette::Window);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }

@@ -1,4 +1,4 @@
-// Two controls drawn in the manner of the classic form the window's layout
+// Controls drawn in the manner of the classic form the window's layout
 // comes from.
 #pragma once
 
@@ -20,10 +20,6 @@ protected:
 // opaque background, sized to its text. It may be given a right edge it
 // must not pass; a longer text is then shown shortened in the middle, with
 // the whole of it as the tooltip. text() always gives the whole text.
-#pragma once
-
-#include <QLabel>
-
 class TStaticText : public QLabel {
     Q_OBJECT
 public:
@@ -39,4 +35,16 @@ protected:
 
 private:
     int rightLimit_ = 0;
+};
+
+// A picture that a keyboard reaches: Tab stops on it and a focus frame shows
+// it, so that its context menu opens from the keyboard too. A click does not
+// take the focus.
+class TImage : public QLabel {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };

@@ -102,7 +102,9 @@ void TMainForm::CreateInterfaceGroup(QWidget *client)
 
     ImageList1 = {::InterfacePicture(0), ::InterfacePicture(1)};
     // Beneath the texts, as a picture is: a long interface name stays readable.
-    Image_Interface = new QLabel(GroupBox8);
+    Image_Interface = new TImage(GroupBox8);
+    // A screen reader hears the hint as the picture's description.
+    Image_Interface->setAccessibleName(QStringLiteral("Interface picture"));
     Image_Interface->setGeometry(160, 24, 33, 33);
     Image_Interface->setAlignment(Qt::AlignCenter);
     Image_Interface->setStatusTip(INTERFACE_PICTURE_HINT);

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
+#include "KeyboardAccess.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
@@ -47,6 +48,7 @@ int StartUp(const std::function<int()> &messageLoop)
 {
     try {
         QCoreApplication::setApplicationName(APPLICATION_TITLE);
+        InstallKeyboardContextMenu();
         CreateForms();
         MainForm->show();
         if (messageLoop)

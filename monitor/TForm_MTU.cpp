@@ -5,6 +5,7 @@
 #include "BusHealthPanel.h"
 #include "FormSize.h"
 #include "HistoryTab.h"
+#include "KeyboardAccess.h"
 #include "MonitorCatalogue.h"
 #include "StringGrid.h"
 
@@ -18,6 +19,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
@@ -162,6 +164,11 @@ void TForm_MTU::CreateComponents()
     // Eight bytes in hexadecimal do not fit the data grid's width: the one column that needs more.
     AdvStringGrid_J1939->WidenColumnToFit(2, QStringLiteral("00 00 00 00 00 00 00 00"));
     PageControl1->setCurrentWidget(TabSheet_J1939);
+    // A screen reader names each table after its page.
+    for (int i = 0; i < PageControl1->count(); ++i)
+        for (QTableView *table : PageControl1->widget(i)->findChildren<QTableView *>())
+            if (table->accessibleName().isEmpty())
+                table->setAccessibleName(PageControl1->tabText(i));
 
     const auto colour = [this](int column, int row) { return AdvStringGrid_MTU_DataGetCellColor(row, column); };
     AdvStringGrid_MTU_Data->SetCellColorHandler(colour);
@@ -186,10 +193,7 @@ void TForm_MTU::CreateComponents()
     // No default button: Enter in a grid must not "Zero Times".
     for (QPushButton *button : {Button_Close, Button1})
         button->setAutoDefault(false);
-    setTabOrder(PageControl1, AdvStringGrid_MTU_Data);
-    setTabOrder(AdvStringGrid_MTU_Data, CheckBox_DataLocked);
-    setTabOrder(CheckBox_DataLocked, Button1);
-    setTabOrder(Button1, Button_Close);
+    ChainFocusThroughPages(PageControl1, Button_Close);
 
     CreateMtuDataMenu();
     CreateTablesMenus();

@@ -92,6 +92,9 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
+        // The corner heads the header column; a screen reader hears it with each row's header.
+        if (role == Qt::AccessibleDescriptionRole && orientation == Qt::Vertical)
+            return QString::fromLatin1(Cell(0, 0));
         if (role != Qt::DisplayRole)
             return {};
         const std::string &text = orientation == Qt::Horizontal ? Cell(section + 1, 0) : Cell(0, section + 1);
@@ -119,6 +122,8 @@ TStringGrid::TStringGrid(QWidget *parent, int columnCount, int rowCount)
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the next control, as the classic grid's does; arrows move in it.
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -1,8 +1,10 @@
 // The main window against the recording double: the configuration display,
 // the picture, the configuration window, the modes, About, the window
-// position and the close.
+// position, the close, and the window as a keyboard and a screen reader meet it.
 #include "AppTestSupport.h"
 #include "Form_AboutBox.h"
+#include "KeyboardAccess.h"
+#include "KeyboardWalk.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "QelDouble.h"
@@ -10,6 +12,7 @@
 #include "SpinEdit.h"
 #include "TextFit.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QEnterEvent>
 #include <QGroupBox>
@@ -338,6 +341,65 @@ TEST_F(MainWindow, PictureHintShowsInTheStatusLineWhileThePointerIsOnIt)
     emit form->Image_Interface->customContextMenuRequested(QPoint(5, 5));
     EXPECT_TRUE(form->PopupMenu1->isVisible());
     form->PopupMenu1->close();
+}
+
+TEST_F(MainWindow, KeyboardReachesEveryControlInReadingOrderAndThePicturesMenu)
+{
+    Open();
+    // The mode group is one stop, whichever of its buttons takes the focus; arrows choose in it.
+    const auto walk = [this] {
+        std::vector<QWidget *> walked = TabWalk(form.get(), form->Image_Interface);
+        for (QWidget *&widget : walked)
+            if (widget->parentWidget() == form->GroupBox_Mode)
+                widget = form->GroupBox_Mode;
+        return walked;
+    };
+    EXPECT_EQ(walk(), (std::vector<QWidget *>{form->Image_Interface, form->GroupBox_Mode,
+                                              form->Button_NetworkStartAccess, form->AdvSpinEdit_NodeID}));
+    form->RadioButton_Cyclic->click();
+    for (QPushButton *button : {form->Button_NetworkBrowse, form->Button_OpenMonitorWindow,
+                                form->Button_NetworkStopAccess})
+        button->setEnabled(true);
+    EXPECT_EQ(walk(), (std::vector<QWidget *>{form->Image_Interface, form->GroupBox_Mode,
+                                              form->Button_NetworkStartAccess, form->Button_NetworkBrowse,
+                                              form->Button_OpenMonitorWindow, form->Button_NetworkStopAccess}));
+
+    // The pop-up's item works during network access, when the menu's does not.
+    InstallKeyboardContextMenu();
+    form->MenuItem_NetworkConfiguration->setEnabled(false);
+    form->Image_Interface->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Image_Interface, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(form->PopupMenu1->isVisible());
+    qeldouble::SetConfigurationWindowRecords(Hardware(2, "can1"), CANopen(5, 500000));
+    QTest::keyClick(form->PopupMenu1, Qt::Key_Down);
+    QTest::keyClick(form->PopupMenu1, Qt::Key_Return);
+    EXPECT_EQ(form->StaticText_InterfaceConfig1->text(), QStringLiteral("can1"));
+}
+
+TEST_F(MainWindow, AScreenReaderHearsANameForEveryControlAndTheTextsShown)
+{
+    Open(Hardware(2, "can0"), CANopen(127, 250000));
+    form->show();
+    EXPECT_EQ(UnnamedControls(form.get()).join(QStringLiteral("; ")).toStdString(), "");
+    form->RadioButton_Cyclic->click();
+    EXPECT_EQ(UnnamedControls(form.get()).join(QStringLiteral("; ")).toStdString(), "");
+
+    const auto name = [](QObject *object) {
+        return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+    };
+    QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(form->Image_Interface);
+    EXPECT_EQ(picture->text(QAccessible::Name), QStringLiteral("Interface picture"));
+    EXPECT_EQ(picture->text(QAccessible::Description), QStringLiteral("Right Click for more options"));
+    EXPECT_EQ(name(form->StaticText_InterfaceType), QStringLiteral("Virtual CAN bus"));
+    EXPECT_EQ(name(form->StaticText_CANopenBaud), QStringLiteral("250k"));
+    EXPECT_EQ(name(form->StaticText_NodeFound), QStringLiteral("None"));
+    // A long value is drawn shortened; the whole of it is read.
+    const QString longPoint = QStringLiteral("tcp://127.0.0.1:40123/can0-and-then-some");
+    Reconfigure(Hardware(2, longPoint.toStdString()));
+    ASSERT_TRUE(form->StaticText_InterfaceConfig1->Shortened());
+    EXPECT_EQ(name(form->StaticText_InterfaceConfig1), longPoint);
+    form->StatusLine->showMessage(QStringLiteral("Right Click for more options"));
+    EXPECT_EQ(name(form->StatusLine), QStringLiteral("Right Click for more options"));
 }
 
 TEST_F(MainWindow, AboutShowsTheDialogEveryTimeAndForgetsItAfterwards)

@@ -16,8 +16,10 @@ inline QApplication &TestApplication()
     static int argc = 1;
     static char name[] = "monitor-tests";
     static char *argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    // Never destroyed: Qt's own statics made after it (the keyboard a key
+    // press brings) go first at exit, and the application would reach them.
+    static QApplication *application = new QApplication(argc, argv);
+    return *application;
 }
 
 } // namespace monitor_test

@@ -1,11 +1,15 @@
 // The string grid: cells and headers read back, single-cell repaints, the
-// colour callback and the sizes it is given.
+// colour callback, the sizes it is given, and what a screen reader and a
+// keyboard find in it.
 #include "StringGrid.h"
 #include "TestApplication.h"
 
+#include <QAccessible>
 #include <QBrush>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +128,59 @@ TEST_F(Grid, HeadersTakeTheGridsFontWhateverTheirSectionCount)
         EXPECT_EQ(child->horizontalHeader()->font().pixelSize(), 9) << columns;
         EXPECT_EQ(child->verticalHeader()->font().pixelSize(), 9) << columns;
     }
+}
+
+TEST_F(Grid, AScreenReaderReadsCellsAndHeadersAsShown)
+{
+    grid.SetCell(0, 0, "Number");
+    grid.SetCell(1, 0, "Name");
+    grid.SetCell(2, 0, "Value");
+    grid.SetCell(0, 2, "2");
+    grid.SetCell(1, 2, "Engine Speed");
+    grid.SetCell(2, 2, "Missing Data");
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(&grid);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    QAccessibleTableInterface *cells = table->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    // The fixed row and column are headers, not cells.
+    EXPECT_EQ(cells->rowCount(), 9);
+    EXPECT_EQ(cells->columnCount(), 3);
+    EXPECT_EQ(cells->columnDescription(1), QStringLiteral("Value"));
+
+    QAccessibleInterface *value = cells->cellAt(1, 1);
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->text(QAccessible::Name), QStringLiteral("Missing Data"));
+    grid.SetCell(2, 2, "1500");
+    EXPECT_EQ(value->text(QAccessible::Name), QStringLiteral("1500")) << "a rewritten cell reads anew";
+
+    QAccessibleTableCellInterface *place = value->tableCellInterface();
+    ASSERT_NE(place, nullptr);
+    const QList<QAccessibleInterface *> columnHeads = place->columnHeaderCells();
+    ASSERT_EQ(columnHeads.size(), 1);
+    EXPECT_EQ(columnHeads.front()->text(QAccessible::Name), QStringLiteral("Value"));
+    const QList<QAccessibleInterface *> rowHeads = place->rowHeaderCells();
+    ASSERT_EQ(rowHeads.size(), 1);
+    EXPECT_EQ(rowHeads.front()->text(QAccessible::Name), QStringLiteral("2"));
+    EXPECT_EQ(rowHeads.front()->text(QAccessible::Description), QStringLiteral("Number"))
+        << "the corner heads the header column";
+}
+
+TEST_F(Grid, TabLeavesTheGridArrowsMoveInIt)
+{
+    QWidget form;
+    auto *inForm = new TStringGrid(&form, 3, 5);
+    inForm->setGeometry(0, 0, 200, 120);
+    auto *next = new QPushButton(QStringLiteral("Next"), &form);
+    next->setGeometry(0, 130, 80, 25);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    inForm->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(inForm, Qt::Key_Down);
+    EXPECT_EQ(inForm->currentIndex().row(), 1);
+    QTest::keyClick(inForm, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), next);
 }
 
 } // namespace

@@ -1,14 +1,21 @@
-// The spin edit with its caption, and the window-position keeper.
+// The spin edit with its caption, the window-position keeper, and the
+// keyboard's ways: to a context menu, and page by page with Tab.
 #include "FormSize.h"
+#include "KeyboardAccess.h"
+#include "KeyboardWalk.h"
 #include "QtTestSupport.h"
 #include "SpinEdit.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -118,6 +125,82 @@ TEST(SpinEdit, CaptionSitsBesideTheEditAndFollowsIt)
     edit.SetCaption(QStringLiteral("Node ID:"), TSpinEdit::CaptionPosition::Above);
     EXPECT_EQ(caption->x(), 200);
     EXPECT_LT(caption->geometry().bottom(), 150);
+}
+
+// Counts the presses of F10 that reach the widget it watches.
+class KeyCounter : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F10)
+            ++presses;
+        return false;
+    }
+};
+
+TEST(KeyboardContextMenu, ShiftF10OpensTheFocusedControlsMenuOthersKeepTheKey)
+{
+    InstallKeyboardContextMenu();
+    InstallKeyboardContextMenu();
+    QWidget form;
+    form.resize(200, 100);
+    QLabel withMenu(QStringLiteral("menu"), &form);
+    withMenu.setGeometry(10, 10, 80, 20);
+    withMenu.setFocusPolicy(Qt::TabFocus);
+    withMenu.setContextMenuPolicy(Qt::CustomContextMenu);
+    QPushButton without(QStringLiteral("none"), &form);
+    without.setGeometry(10, 50, 80, 25);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+    QSignalSpy requests(&withMenu, &QWidget::customContextMenuRequested);
+    withMenu.setFocus();
+    QTest::keyClick(&withMenu, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(requests.count(), 1) << "once, however many filters see the key";
+    EXPECT_TRUE(withMenu.rect().contains(requests.at(0).at(0).toPoint()));
+    QTest::keyClick(&withMenu, Qt::Key_F10);
+    QTest::keyClick(&withMenu, Qt::Key_F10, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(requests.count(), 1) << "F10 alone or with other keys is not the menu key";
+
+    KeyCounter counter;
+    without.installEventFilter(&counter);
+    without.setFocus();
+    QTest::keyClick(&without, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(counter.presses, 1) << "a control without a menu still gets the key";
+    withMenu.setEnabled(false);
+    QTest::keyClick(&withMenu, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(requests.count(), 1);
+}
+
+TEST(ChainFocusThroughPages, EachPagesControlsComeBetweenTheTabsAndTheLastControl)
+{
+    QWidget form;
+    form.resize(300, 200);
+    auto *pages = new QTabWidget(&form);
+    pages->setGeometry(0, 0, 300, 150);
+    auto *close = new QPushButton(QStringLiteral("Close"), &form);
+    close->setGeometry(0, 160, 80, 25);
+    // Made after the last control, as a page added later would be.
+    std::vector<std::vector<QWidget *>> controls(2);
+    for (int i = 0; i < 2; ++i) {
+        auto *page = new QWidget;
+        pages->addTab(page, QStringLiteral("Page %1").arg(i));
+        for (int j = 0; j < 2; ++j)
+            controls[size_t(i)].push_back(new QPushButton(QStringLiteral("%1.%2").arg(i).arg(j), page));
+    }
+    new QLabel(QStringLiteral("no focus"), pages->widget(0));
+    ChainFocusThroughPages(pages, close);
+    for (int i = 0; i < 2; ++i) {
+        pages->setCurrentIndex(i);
+        std::vector<QWidget *> expected{pages->tabBar()};
+        expected.insert(expected.end(), controls[size_t(i)].begin(), controls[size_t(i)].end());
+        expected.push_back(close);
+        EXPECT_EQ(TabWalk(&form, pages), expected) << "page " << i;
+    }
 }
 
 class FormSize : public ::testing::Test {
