@@ -9,15 +9,19 @@
 #include "QEL_COPN_Interface.h"
 #include "QelDouble.h"
 #include "QtTestSupport.h"
+#include "SpinEdit.h"
 #include "TForm_MTU.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QTest>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -43,20 +47,28 @@ void ShootMainWindow(const QString &file, const HardwareConfiguration &hw, const
     CopnInterface = nullptr;
 }
 
-// The bus health panel as network access shows it, with the longest texts.
-void ShootBusHealth(const QString &file, const BusStatistics &statistics)
+// The main window after `prepare` has set it up, as shown.
+void ShootPreparedMainWindow(const QString &file, const std::function<void(TMainForm &)> &prepare)
 {
     qeldouble::SetStoredConfiguration(Hardware(2, "can0"), CANopen(127, 250000));
     {
         TMainForm form;
         form.show();
-        form.BusHealth->SetActive(true);
-        form.BusHealth->setText(BusHealthText(statistics));
+        prepare(form);
         Shoot(form, file);
         form.close();
     }
     delete CopnInterface;
     CopnInterface = nullptr;
+}
+
+// The bus health panel as network access shows it, with the longest texts.
+void ShootBusHealth(const QString &file, const BusStatistics &statistics)
+{
+    ShootPreparedMainWindow(file, [&statistics](TMainForm &form) {
+        form.BusHealth->SetActive(true);
+        form.BusHealth->setText(BusHealthText(statistics));
+    });
 }
 
 } // namespace
@@ -90,6 +102,15 @@ int main(int argc, char *argv[])
     busy.State = QELCOPN_BUS_ERROR_PASSIVE;
     busy.SilentMs = 125000;
     ShootBusHealth(out.filePath(QStringLiteral("main-bus-silent.png")), busy);
+
+    // The interface picture with the keyboard's focus on it: Tab from the
+    // last enabled control comes round to it.
+    ShootPreparedMainWindow(out.filePath(QStringLiteral("main-picture-focus.png")), [](TMainForm &form) {
+        form.activateWindow();
+        (void)QTest::qWaitForWindowActive(&form);
+        form.AdvSpinEdit_NodeID->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    });
 
     TAboutBox about;
     Shoot(about, out.filePath(QStringLiteral("about.png")));
