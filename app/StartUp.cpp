@@ -61,9 +61,3 @@ int StartUp(const std::function<int()> &messageLoop)
     RunGuarded(ReleaseForms);
     return 0;
 }
-
-void PinTimeZone()
-{
-    // Not overwritten: a TZ the user set stays.
-    setenv("TZ", ":/etc/localtime", 0);
-}

@@ -1,3 +1,4 @@
+#include "Platform.h"
 #include "StartUp.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 // tarnwick-gatewaysim: a CANopen gateway node for demos, training and the
 // end-to-end tests. See docs/simulator.md.
 #include "Options.h"
+#include "Platform.h"
 #include "SimulatorRunner.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 
 int main(int argc, char **argv)
 {
+    PinTimeZone();
     std::vector<std::string> args(argv + 1, argv + argc);
     const gatewaysim::ParseResult parsed = gatewaysim::parseOptions(args);
     if (!parsed.error.empty()) {

@@ -157,3 +157,9 @@ void Sleep(uint32_t milliseconds)
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+void PinTimeZone()
+{
+    // Not overwritten: a TZ the user set stays.
+    setenv("TZ", ":/etc/localtime", 0);
+}

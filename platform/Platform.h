@@ -39,3 +39,12 @@ int CloseHandle(EVENT_HANDLE event);
 
 // Sleep(0) yields the processor.
 void Sleep(uint32_t milliseconds);
+
+// Fixes the process's time zone to the system's (TZ=:/etc/localtime) unless
+// TZ says otherwise. Qt's virtual CAN bus stamps every frame it receives
+// with the local wall-clock time, and without TZ the C library looks at
+// /etc/localtime again for each one: at the rates the virtual bus carries,
+// that takes most of a reader's time, so PDOs are dropped and the
+// socket's backlog grows while the stream lasts. No time shown changes.
+// Every program on the bus calls it first in main, before any thread runs.
+void PinTimeZone();

@@ -1,5 +1,6 @@
 // tarnwick-record: records a CAN bus through the library, listen-only, for
 // a laptop left in a vehicle.
+#include "Platform.h"
 #include "QEL_COPN.h"
 #include "RecordOptions.h"
 
@@ -72,6 +73,7 @@ void printProgress(const TraceStatus &status, long elapsed)
 
 int main(int argc, char **argv)
 {
+    PinTimeZone();
     const record::ParseResult parsed = record::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "tarnwick-record: %s\n%s", parsed.error.c_str(), record::usage().c_str());

@@ -325,6 +325,7 @@ int MeasureRecording()
 
 int RunOne(int argc, char **argv, int (*measure)())
 {
+    PinTimeZone(); // as the application's main does
     UsePrivateConfigurationFolder();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

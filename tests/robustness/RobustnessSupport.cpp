@@ -1,6 +1,7 @@
 #include "RobustnessSupport.h"
 
 #include "Main.h"
+#include "Platform.h"
 #include "QEL_COPN_Interface.h"
 #include "StartUp.h"
 #include "StringGrid.h"
