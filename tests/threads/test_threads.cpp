@@ -1,6 +1,7 @@
 // The receive threads against a scripted library: the binding finds no
 // library here, so its slots are pointed at the functions below.
 #include "GatewayPdo.h"
+#include "Platform.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
 #include "TThread_Emergency.h"
@@ -41,6 +42,8 @@ struct FakeLibrary {
     // test's go-ahead, so that a stop is sure to come mid-backlog.
     bool holdFirstEmergency = false;
     bool released = false;
+    // The receive stamp the library puts after an emergency's eight bytes.
+    uint32_t emcyStamp = 0;
 
     bool popPdo(uint8_t node, uint8_t *length, uint8_t *data, uint32_t *t1, uint32_t *t2)
     {
@@ -71,6 +74,8 @@ struct FakeLibrary {
         }
         *node = emergencies.front().node;
         std::memcpy(message, emergencies.front().bytes.data(), 8);
+        for (int k = 0; k < 4; ++k)
+            message[8 + k] = uint8_t(emcyStamp >> (8 * k));
         emergencies.pop_front();
         changed.notify_all();
         return true;
@@ -264,6 +269,27 @@ TEST_F(ReceiveThreads, EmergencyThreadDrainsItsBacklogBeforeEnding)
     for (int fault = 1; fault <= 400; ++fault)
         ASSERT_EQ(Form_MTU->FaultState[fault].load(), 1) << "fault " << fault;
     EXPECT_TRUE(Form_MTU->FaultsChanged.load());
+}
+
+// The history's time is the library's receive stamp, not when the thread
+// got round to the message.
+TEST_F(ReceiveThreads, EmergencyThreadHandsOnTheLibrarysReceiveStamp)
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    {
+        std::lock_guard<std::mutex> lock(library.mutex);
+        library.emcyStamp = uint32_t(uint64_t(now - 2000000));
+        library.emergencies.push_back(FaultReport(GATEWAY, 23, 1));
+    }
+    EmergencyThread = new TThread_Emergency(false);
+    WaitUntil([&] { return library.emergencies.empty(); });
+    EmergencyThread->Terminate();
+    EmergencyThread->WaitFor();
+    THistoryEvent event;
+    ASSERT_TRUE(Form_MTU->HistoryFeed.Take(event));
+    EXPECT_EQ(event.FaultCode, 23);
+    EXPECT_EQ(event.RxUs, now - 2000000);
 }
 
 TEST_F(ReceiveThreads, ThreadsIdleWhenTheLibraryHasNoEntryPoints)
