@@ -12,6 +12,9 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+
+#include <cstdio>
 
 namespace {
 
@@ -23,16 +26,33 @@ constexpr int LAST_NODE_ADDED = 99;
 // Lets the reset reach the gateway before the adapter goes offline.
 constexpr uint32_t RESET_BEFORE_OFFLINE_MS = 100;
 
+// The library's reason for the failure of this thread's last call, beside
+// the message: in the status line (whole in its tooltip) and on standard
+// error, so that a wrong SocketCAN rate shows the command that sets it.
+void ShowFailureReason(QStatusBar *line)
+{
+    char text[QELCOPN_TEXT_SIZE] = {};
+    if (CopnInterface == nullptr || CopnInterface->GetFailureText(text) == 0)
+        return;
+    std::fprintf(stderr, "tarnwick: %s\n", text);
+    const QString reason = QString::fromUtf8(text);
+    line->setToolTip(reason);
+    line->showMessage(line->fontMetrics().elidedText(reason, Qt::ElideRight, line->contentsRect().width() - 8));
+}
+
 // One library call under the hourglass; false shows the message.
-bool CallShowingFailure(const std::function<int32_t()> &call, const char *text, const char *caption)
+bool CallShowingFailure(const std::function<int32_t()> &call, const char *text, const char *caption,
+                        QStatusBar *line)
 {
     int32_t result = 0;
     {
         THourglassCursor hourglass;
         result = call();
     }
-    if (result == 0)
+    if (result == 0) {
         ShowMessageBox(QString::fromLatin1(text), QString::fromLatin1(caption));
+        ShowFailureReason(line);
+    }
     return result != 0;
 }
 
@@ -40,6 +60,8 @@ bool CallShowingFailure(const std::function<int32_t()> &call, const char *text, 
 
 void TMainForm::Button_NetworkStartAccessClick()
 {
+    StatusLine->setToolTip(QString());
+    StatusLine->clearMessage();
     int32_t started = 0;
     {
         THourglassCursor hourglass;
@@ -73,16 +95,17 @@ int32_t TMainForm::OpenNetworkInterface()
         ShowMessageBox(QStringLiteral("Interface is not in correct mode!"), QStringLiteral("Error"));
     else
         ShowMessageBox(QStringLiteral("Cannot Open Interface"), QStringLiteral("Error"));
+    ShowFailureReason(StatusLine);
     return 0;
 }
 
 int32_t TMainForm::GoOnline()
 {
-    if (!CallShowingFailure([] { return CopnInterface->SetNodeID(); }, "Cannot Set Node ID", "ERROR"))
+    if (!CallShowingFailure([] { return CopnInterface->SetNodeID(); }, "Cannot Set Node ID", "ERROR", StatusLine))
         return 0;
-    if (!CallShowingFailure([] { return CopnInterface->SetBaud(); }, "Cannot Set Baud", "ERROR"))
+    if (!CallShowingFailure([] { return CopnInterface->SetBaud(); }, "Cannot Set Baud", "ERROR", StatusLine))
         return 0;
-    if (!CallShowingFailure([] { return CopnInterface->SetOnline(1); }, "Cannot Go Online", "ERROR"))
+    if (!CallShowingFailure([] { return CopnInterface->SetOnline(1); }, "Cannot Go Online", "ERROR", StatusLine))
         return 0;
     for (int node = 1; node <= LAST_NODE_ADDED; ++node)
         CopnInterface->AddNode(uint8_t(node));

@@ -81,4 +81,5 @@
     TYPED(Trace_Stop)                         \
     TYPED(Trace_GetStatus)                    \
     TYPED(Trace_SaveRecent)                   \
-    TYPED(Trace_SetBlackBoxMinutes)
+    TYPED(Trace_SetBlackBoxMinutes)           \
+    TYPED(GetFailureText)

@@ -124,6 +124,8 @@ int32_t TQEL_COPN_Interface::GetBusStatistics(BusStatistics *statistics)
     return QEL_CALL(GetBusStatistics, InterfaceHandle, statistics);
 }
 
+int32_t TQEL_COPN_Interface::GetFailureText(char *text) { return QEL_CALL(GetFailureText, text); }
+
 int32_t TQEL_COPN_Interface::Trace_Start(const char *path) { return QEL_CALL(Trace_Start, InterfaceHandle, path); }
 int32_t TQEL_COPN_Interface::Trace_Stop() { return QEL_CALL(Trace_Stop, InterfaceHandle); }
 int32_t TQEL_COPN_Interface::Trace_GetStatus(TraceStatus *status) { return QEL_CALL(Trace_GetStatus, InterfaceHandle, status); }

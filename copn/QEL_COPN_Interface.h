@@ -101,6 +101,8 @@ public:
     int32_t Trace_SaveRecent(const char *path, uint32_t seconds);
     // The black box's size from the CANopen configuration record.
     int32_t Trace_SetBlackBoxMinutes();
+    // Why this thread's last OpenInterface, SetBaud or SetOnline failed.
+    int32_t GetFailureText(char *text);
     // Also marks every node of the table offline, whatever the library did.
     int32_t CloseCard();
 

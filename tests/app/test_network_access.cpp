@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QStatusBar>
 
 #include <cerrno>
 
@@ -31,8 +32,9 @@ void ExpectCalls(const std::vector<Call> &actual, const std::vector<Call> &expec
     ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < actual.size(); ++i) {
         EXPECT_EQ(actual[i].name, expected[i].name) << "call " << i;
-        // OpenInterface's arguments are addresses; the rest are values.
-        if (expected[i].name != "OpenInterface") {
+        // OpenInterface's and GetFailureText's arguments are addresses; the
+        // rest are values.
+        if (expected[i].name != "OpenInterface" && expected[i].name != "GetFailureText") {
             EXPECT_EQ(actual[i].args, expected[i].args) << "call " << i << " " << actual[i].name;
         }
     }
@@ -95,7 +97,7 @@ TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
         qeldouble::ClearCalls();
         qeldouble::SetLastErrorOnReturn("OpenInterface", lastError);
         StartAccess();
-        EXPECT_EQ(qeldouble::CallNames(), std::vector<std::string>{"OpenInterface"});
+        EXPECT_EQ(qeldouble::CallNames(), (std::vector<std::string>{"OpenInterface", "GetFailureText"}));
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, QString::fromLatin1(text));
         EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Error"));
@@ -104,6 +106,26 @@ TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
     EXPECT_EQ(cursors, std::vector<int>(std::size(cases), Qt::ArrowCursor));
+    EXPECT_TRUE(form->StatusLine->currentMessage().isEmpty()) << "the library gave no reason";
+
+    // The library's reason goes beside the box, into the status line, whole
+    // in its tooltip; the next start clears it.
+    const QString reason = QStringLiteral("'can0' runs at 500000 bit/s, not 250000; set it as root with: ip link set "
+                                          "can0 down && ip link set can0 type can bitrate 250000 && ip link set can0 up");
+    qeldouble::SetFailureText(reason.toStdString());
+    boxes.boxes.clear();
+    StartAccess();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Cannot Open Interface"));
+    EXPECT_EQ(form->StatusLine->toolTip(), reason);
+    const QString shown = form->StatusLine->currentMessage();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("'can0' runs at"))) << shown.toStdString();
+    EXPECT_LE(form->StatusLine->fontMetrics().horizontalAdvance(shown), form->StatusLine->width()) << "it fits";
+    qeldouble::SetFailureText("");
+    qeldouble::SetResult("OpenInterface", 1);
+    StartAccess();
+    EXPECT_TRUE(form->StatusLine->currentMessage().isEmpty());
+    EXPECT_TRUE(form->StatusLine->toolTip().isEmpty());
 }
 
 TEST_F(NetworkAccess, FailureOnTheWayOnlineStopsThereAndLeavesTheInterfaceOpen)
@@ -120,7 +142,9 @@ TEST_F(NetworkAccess, FailureOnTheWayOnlineStopsThereAndLeavesTheInterfaceOpen)
         qeldouble::ClearCalls();
         qeldouble::QueueResults(failing, {0});
         StartAccess();
-        ExpectCalls(qeldouble::Calls(), std::vector<Call>(fullStart.begin(), fullStart.begin() + long(callsMade)));
+        std::vector<Call> made(fullStart.begin(), fullStart.begin() + long(callsMade));
+        made.push_back({"GetFailureText", {}, {}});
+        ExpectCalls(qeldouble::Calls(), made);
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, QString::fromLatin1(text));
         EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("ERROR"));

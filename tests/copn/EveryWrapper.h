@@ -1,4 +1,4 @@
-// Calls each of the binding's 30 wrappers once, with harmless arguments, and
+// Calls each of the binding's 31 wrappers once, with harmless arguments, and
 // returns each wrapper's result by its export's name.
 #pragma once
 
@@ -42,6 +42,7 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
         {"Trace_GetStatus", copn.Trace_GetStatus(&trace)},
         {"Trace_SaveRecent", copn.Trace_SaveRecent("/tmp/binding-test-recent.log", 60)},
         {"Trace_SetBlackBoxMinutes", copn.Trace_SetBlackBoxMinutes()},
+        {"GetFailureText", copn.GetFailureText(name)},
         {"Trace_Stop", copn.Trace_Stop()},
         {"CloseInterface", copn.CloseInterface()},
         {"CloseCard", copn.CloseCard()},

@@ -12,4 +12,5 @@ inline void ScriptEveryWrapperToSucceed(const HardwareConfiguration &hw = {}, co
     qeldouble::SetObjectText(7, 0x1008, 0, "Gateway");
     qeldouble::QueuePdo({1, 2, 3}, 1, 2);
     qeldouble::QueueEmergency(7, {});
+    qeldouble::SetFailureText("no CAN network interface 'can0'");
 }

@@ -51,6 +51,7 @@ struct State {
     std::deque<QueuedPdo> pdos;
     std::deque<QueuedEmergency> emergencies;
     TraceStatus trace{};
+    std::string failureText;
 
     void clear()
     {
@@ -70,6 +71,7 @@ struct State {
         pdos.clear();
         emergencies.clear();
         trace = {};
+        failureText.clear();
     }
 };
 
@@ -269,6 +271,12 @@ void SetInterfaceNameBytes(uint32_t interfaceType, std::vector<char> bytes)
 {
     std::lock_guard lock(state().mutex);
     state().names[interfaceType] = std::move(bytes);
+}
+
+void SetFailureText(const std::string &text)
+{
+    std::lock_guard lock(state().mutex);
+    state().failureText = text;
 }
 
 void SetOpenHandle(uint32_t handle)
@@ -601,5 +609,18 @@ int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes)
     return ex.result(1);
 }
 #endif
+
+int32_t GetFailureText(char text[QELCOPN_TEXT_SIZE])
+{
+    Exchange ex(__func__, {address(text)});
+    const std::string &failure = ex.script().failureText;
+    const int32_t result = ex.result(failure.empty() ? 0 : 1);
+    if (result != 0 && text != nullptr) {
+        const size_t length = std::min<size_t>(failure.size(), QELCOPN_TEXT_SIZE - 1);
+        std::memcpy(text, failure.data(), length);
+        text[length] = '\0';
+    }
+    return result;
+}
 
 } // extern "C"

@@ -74,6 +74,9 @@ std::optional<std::pair<HardwareConfiguration, CANopenConfiguration>> LastSavedC
 void SetInterfaceName(uint32_t interfaceType, const std::string &name);
 void SetInterfaceNameBytes(uint32_t interfaceType, std::vector<char> bytes);
 
+// The reason GetFailureText gives (none until set: it then fails).
+void SetFailureText(const std::string &text);
+
 // The handle OpenInterface writes (1 until set).
 void SetOpenHandle(uint32_t handle);
 
