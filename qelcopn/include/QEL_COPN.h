@@ -37,9 +37,19 @@ extern "C" {
 /* Last-error code left by OpenInterface when the interface exists but is
  * not usable as it stands (down, or already held open by this library). */
 #define QELCOPN_ERROR_WRONG_MODE 0x20000000u
+/* Last-error code left by OpenInterface for a recording (kind 5) whose file
+ * is not a candump log; a missing or unreadable one leaves ENOENT, EACCES or
+ * EISDIR. */
+#define QELCOPN_ERROR_NOT_A_RECORDING 0x20000001u
 
 #define QELCOPN_ACCESS_POINT_SIZE 256
 #define QELCOPN_TEXT_SIZE 256
+
+/* A recording's replay (kind 5) keeps two little-endian uint32 in
+ * HardwareConfiguration.Reserved: [0..3] the speed (0 or 1 the recorded
+ * pace, 2, 5, 10 that many times faster, QELCOPN_REPLAY_FASTEST as fast as
+ * possible), [4..7] 1 to play it again and again, 0 once. */
+#define QELCOPN_REPLAY_FASTEST 0xFFFFFFFFu
 
 /* 300 bytes, little-endian integers. */
 typedef struct HardwareConfiguration {
@@ -192,7 +202,7 @@ typedef struct BusStatistics {
     uint32_t BitRate;                 /* as set with SetBaud, 0 when not */
     uint32_t LastErrorClass;          /* CAN_ERR_* class bits of the last error frame */
     uint32_t SilentMs;                /* since the last frame received, or QELCOPN_NEVER_HEARD */
-    uint32_t Reserved;
+    uint32_t LinesSkipped;            /* of a replayed recording (kind 5): lines that were not frames */
     uint64_t FramesReceived;          /* since OpenInterface; error frames not included */
     uint64_t FramesSent;
     uint64_t ErrorFrames;

@@ -37,6 +37,22 @@ bool knownKind(uint32_t kind) { return interfaceKindByCode(kind) != nullptr; }
 bool nodeId(uint32_t node) { return cia301::isNodeId(node); }
 bool bitRate(uint32_t rate) { return cia301::isBitRate(rate); }
 bool blackBoxRange(uint32_t minutes) { return minutes >= 1 && minutes <= trace::BlackBox::kMaxMinutes; }
+bool zeroOrOne(uint32_t value) { return value <= 1; }
+
+constexpr size_t kReplaySpeedAt = 0;
+constexpr size_t kReplayLoopAt = 4;
+
+uint32_t reservedWord(const HardwareConfiguration *hw, size_t at)
+{
+    const uint8_t *b = hw->Reserved + at;
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+void setReservedWord(HardwareConfiguration *hw, size_t at, uint32_t value)
+{
+    for (size_t k = 0; k < 4; ++k)
+        hw->Reserved[at + k] = uint8_t(value >> (8 * k));
+}
 
 } // namespace
 
@@ -100,6 +116,8 @@ bool read(const char *path, HardwareConfiguration *hw, CANopenConfiguration *co)
         if (!bytes.isEmpty() && bytes.size() < qsizetype(sizeof hw->AccessPoint) && !bytes.contains('\0'))
             setAccessPoint(hw, accessPoint.toString());
     }
+    setReplay(hw, readNumber(store, "Hardware/ReplaySpeed", 0, isReplaySpeed),
+              readNumber(store, "Hardware/ReplayLoop", 0, zeroOrOne) == 1);
     co->InterfaceNodeID = readNumber(store, "CANopen/InterfaceNodeID", kDefaultNodeId, nodeId);
     co->Baud = readNumber(store, "CANopen/Baud", kDefaultBitrate, bitRate);
     setBlackBoxMinutes(co, readNumber(store, "CANopen/BlackBoxMinutes", 0, blackBoxRange));
@@ -119,6 +137,8 @@ bool save(const char *path, const HardwareConfiguration *hw, const CANopenConfig
     store.setValue(QStringLiteral("Hardware/ComPort"), QString::number(hw->ComPort));
     store.setValue(QStringLiteral("Hardware/ComBaud"), QString::number(hw->ComBaud));
     store.setValue(QStringLiteral("Hardware/AccessPoint"), accessPoint);
+    store.setValue(QStringLiteral("Hardware/ReplaySpeed"), QString::number(replaySpeed(hw)));
+    store.setValue(QStringLiteral("Hardware/ReplayLoop"), QString::number(replayLoop(hw) ? 1 : 0));
     store.setValue(QStringLiteral("CANopen/InterfaceNodeID"), QString::number(co->InterfaceNodeID));
     store.setValue(QStringLiteral("CANopen/Baud"), QString::number(co->Baud));
     store.setValue(QStringLiteral("CANopen/BlackBoxMinutes"), QString::number(blackBoxMinutes(co)));
@@ -134,6 +154,28 @@ uint32_t blackBoxMinutes(const CANopenConfiguration *co)
 void setBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes)
 {
     QELCOPN_SetBlackBoxMinutes(co, minutes);
+}
+
+uint32_t replaySpeed(const HardwareConfiguration *hw)
+{
+    const uint32_t speed = reservedWord(hw, kReplaySpeedAt);
+    return isReplaySpeed(speed) ? speed : 0;
+}
+
+bool replayLoop(const HardwareConfiguration *hw)
+{
+    return reservedWord(hw, kReplayLoopAt) == 1;
+}
+
+void setReplay(HardwareConfiguration *hw, uint32_t speed, bool loop)
+{
+    setReservedWord(hw, kReplaySpeedAt, isReplaySpeed(speed) ? speed : 0);
+    setReservedWord(hw, kReplayLoopAt, loop ? 1 : 0);
+}
+
+bool isReplaySpeed(uint32_t speed)
+{
+    return speed == 0 || speed == 1 || speed == 2 || speed == 5 || speed == 10 || speed == QELCOPN_REPLAY_FASTEST;
 }
 
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE])

@@ -26,6 +26,14 @@ void setAccessPoint(HardwareConfiguration *hw, const QString &text);
 // for 0 or a value out of range; and the way in.
 uint32_t blackBoxMinutes(const CANopenConfiguration *co);
 void setBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes);
+// A recording's replay settings (HardwareConfiguration.Reserved[0..7]).
+// The speed as stored (0 the recorded pace, QELCOPN_REPLAY_FASTEST), and
+// whether it loops.
+uint32_t replaySpeed(const HardwareConfiguration *hw);
+bool replayLoop(const HardwareConfiguration *hw);
+void setReplay(HardwareConfiguration *hw, uint32_t speed, bool loop);
+// The speeds offered and stored; others play at the recorded pace.
+bool isReplaySpeed(uint32_t speed);
 
 // The kind's display name, or "Unknown interface (N)"; false for that.
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE]);

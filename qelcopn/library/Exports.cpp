@@ -8,6 +8,7 @@
 #include "Configuration.h"
 #include "Driver.h"
 #include "Nmt.h"
+#include "ReplayFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -168,6 +169,7 @@ QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
             if (held != 0)
                 driver.close(held);
             auto interface = std::make_shared<Interface>(io, hw->InterfaceType, accessPoint);
+            interface->setReplaySettings({configuration::replaySpeed(hw), configuration::replayLoop(hw)});
             QString why;
             const CanBusPort::OpenResult opened = interface->open(&why);
             if (opened != CanBusPort::OpenResult::Ok && opened != CanBusPort::OpenResult::AwaitingRate)
@@ -189,7 +191,11 @@ QELCOPN_API int32_t OpenInterface(uint32_t *h, HardwareConfiguration *hw)
                 break;
             case CanBusPort::OpenResult::NoSuchInterface:
                 interface->close();
-                error = ENODEV;
+                error = hw->InterfaceType == QELCOPN_KIND_RECORDING
+                    ? trace::ReplayFile::check(accessPoint.toStdString())
+                    : ENODEV;
+                if (error == 0)
+                    error = ENODEV; // readable again since the open failed
                 break;
             }
         }

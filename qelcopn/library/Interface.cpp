@@ -223,6 +223,7 @@ bool Interface::setOnline(bool online, QString *error)
                 return false;
         }
         online_.store(true, std::memory_order_release);
+        port_->startReceiving();
         return true;
     }, false);
 }
@@ -387,6 +388,7 @@ void Interface::busStatistics(BusStatistics *out) const
     out->FramesReceived = f.received;
     out->FramesSent = f.sent;
     out->ErrorFrames = f.errorFrames;
+    out->LinesSkipped = uint32_t(std::min<uint64_t>(replayLinesSkipped_.load(), UINT32_MAX));
     {
         std::lock_guard lock(pdoMutex_);
         for (const auto &node : pdos_)
@@ -442,6 +444,7 @@ CanBusPort::OpenResult Interface::openPort(QString *error)
         busStateTimer_->start(kBusStatePollMs);
         QObject::connect(busStateTimer_.get(), &QTimer::timeout, [this] { pollBusState(); });
         port_->setErrorFramesWanted(true);
+        port_->setReplaySettings(replaySettings_, [this](uint64_t lines) { replayLinesSkipped_.store(lines); });
     }
     return port_->open(kind_, accessPoint_, bitrate_.load(), error);
 }

@@ -66,6 +66,8 @@ public:
     bool setBitrate(uint32_t bitsPerSecond, QString *error = nullptr);
     void setNodeId(uint8_t node) { ownNodeId_.store(node, std::memory_order_relaxed); }
     void setSdoTimeout(uint16_t ms) { sdoTimeoutMs_.store(ms, std::memory_order_relaxed); }
+    // For a recording (kind 5): how it plays from the next open on.
+    void setReplaySettings(const ReplayPlayer::Settings &settings) { replaySettings_ = settings; }
     bool send(const CanFrame &frame);
 
     enum class NodeOnline { Failed, Online, Offline };
@@ -137,6 +139,8 @@ private:
     std::atomic<uint32_t> bitrate_{0};
     std::atomic<uint8_t> ownNodeId_{127};
     std::atomic<uint16_t> sdoTimeoutMs_{1000};
+    ReplayPlayer::Settings replaySettings_; // set before open
+    std::atomic<uint64_t> replayLinesSkipped_{0};
     std::array<std::atomic<bool>, 128> nodesAdded_{};
     std::array<std::atomic<int64_t>, 128> probedAt_{}; // µs, 0 = never
     std::array<std::atomic<int64_t>, 128> resetSentAt_{}; // µs, 0 = never

@@ -2,6 +2,7 @@
 
 #include "NetDevice.h"
 #include "Platform.h"
+#include "QEL_COPN.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -17,11 +18,13 @@
 
 namespace {
 
-constexpr std::array<InterfaceKind, 4> kKinds{{
+constexpr std::array<InterfaceKind, 5> kKinds{{
     {1, "socketcan", "SocketCAN", false, true},
     {2, "virtualcan", "Virtual CAN bus", false, false},
     {3, "peakcan", "PEAK PCAN", true, true},
     {4, "tinycan", "Tiny-CAN", true, true},
+    // Played by ReplayPlayer, not by a QtSerialBus plugin.
+    {QELCOPN_KIND_RECORDING, nullptr, "Recording file", false, false},
 }};
 
 constexpr uint32_t kSocketCan = 1;
@@ -75,7 +78,7 @@ const InterfaceKind *interfaceKindByCode(uint32_t code)
 const InterfaceKind *interfaceKindByPlugin(const QString &plugin)
 {
     for (const InterfaceKind &kind : kKinds)
-        if (plugin == QLatin1String(kind.plugin))
+        if (kind.plugin != nullptr && plugin == QLatin1String(kind.plugin))
             return &kind;
     return nullptr;
 }
@@ -103,6 +106,8 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
         setText(error, QStringLiteral("no interface name"));
         return OpenResult::NoSuchInterface;
     }
+    if (kind->plugin == nullptr)
+        return openReplay(interfaceName, error);
     if (kindCode == kVirtualCan && !isVirtualBusName(interfaceName)) {
         setText(error, QStringLiteral("'%1' is not a virtual bus channel (can0, can1 or tcp://ADDRESS:PORT/canN)")
                            .arg(interfaceName));
@@ -244,8 +249,34 @@ void CanBusPort::watchDevice()
     connect(device, &QCanBusDevice::errorOccurred, this, &CanBusPort::onError);
 }
 
+CanBusPort::OpenResult CanBusPort::openReplay(const QString &path, QString *error)
+{
+    replay_ = ReplayPlayer::open(path, replaySettings_, error);
+    if (!replay_)
+        return OpenResult::NoSuchInterface;
+    replay_->setSkippedHandler(replaySkipped_);
+    replay_->setFrameHandler([this](const CanFrame &frame, int64_t due) {
+        if (frameHandler_ && (!frame.error || errorFramesWanted_))
+            frameHandler_(frame, due);
+    });
+    return OpenResult::Ok;
+}
+
+void CanBusPort::setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::SkippedHandler skipped)
+{
+    replaySettings_ = settings;
+    replaySkipped_ = std::move(skipped);
+}
+
+void CanBusPort::startReceiving()
+{
+    if (replay_)
+        replay_->start();
+}
+
 void CanBusPort::close()
 {
+    replay_.reset();
     dropped_.reset();
     if (!device_)
         return;
@@ -259,7 +290,7 @@ void CanBusPort::close()
 
 bool CanBusPort::isOpen() const
 {
-    return device_ && device_->state() == QCanBusDevice::ConnectedState;
+    return replay_ || (device_ && device_->state() == QCanBusDevice::ConnectedState);
 }
 
 bool CanBusPort::setBitrate(uint32_t bitrate, QString *error)
@@ -268,6 +299,10 @@ bool CanBusPort::setBitrate(uint32_t bitrate, QString *error)
         return false;
     if (bitrate == bitrate_)
         return true;
+    if (replay_) {
+        bitrate_ = bitrate;
+        return true;
+    }
     switch (kindCode_) {
     case kVirtualCan:
         // The virtual bus has no bit rate: every rate is "the" rate.
@@ -302,6 +337,8 @@ bool CanBusPort::write(const CanFrame &frame)
 {
     if (!isOpen() || frame.id > 0x7FF || frame.length > 8)
         return false;
+    if (replay_)
+        return true;
     QCanBusFrame out(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data), frame.length));
     if (frame.remote)
         out.setFrameType(QCanBusFrame::RemoteRequestFrame);
@@ -321,7 +358,7 @@ void CanBusPort::setLostHandler(LostHandler handler)
 QStringList CanBusPort::availableInterfaces(uint32_t kindCode)
 {
     const InterfaceKind *kind = interfaceKindByCode(kindCode);
-    if (kind == nullptr)
+    if (kind == nullptr || kind->plugin == nullptr)
         return {};
     QStringList names;
     const QList<QCanBusDeviceInfo> devices = QCanBus::instance()->availableDevices(pluginOf(*kind));
@@ -374,7 +411,7 @@ void CanBusPort::drainFrames()
 
 int CanBusPort::busState() const
 {
-    if (!isOpen() || !device_->hasBusStatus())
+    if (!isOpen() || !device_ || !device_->hasBusStatus())
         return -1;
     switch (device_->busStatus()) {
     case QCanBusDevice::CanBusStatus::Good: return 0;

@@ -5,6 +5,7 @@
 
 #include "CanFrame.h"
 #include "ReceiveClock.h"
+#include "ReplayPlayer.h"
 
 #include <QObject>
 #include <QString>
@@ -20,7 +21,7 @@ class QCanBusDevice;
 // The interface kinds the library and the simulator support.
 struct InterfaceKind {
     uint32_t code;           // HardwareConfiguration::InterfaceType
-    const char *plugin;      // QtSerialBus plugin name
+    const char *plugin;      // QtSerialBus plugin name; nullptr for a recording
     const char *displayName; // what GetInterfaceName gives
     // The plugin takes the bit rate only before it connects (BitRateKey):
     // such an adapter is connected only once the rate is known.
@@ -73,6 +74,13 @@ public:
     // was unplugged). The handler may close or reopen the port.
     void setLostHandler(LostHandler handler);
 
+    // For a recording (kind 5), set before open: its pace, whether it loops,
+    // and who hears of the lines it skips.
+    void setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::SkippedHandler skipped);
+    // A recording plays from its first frame from now on; a bus delivers
+    // frames from the open anyway.
+    void startReceiving();
+
     // Error frames reach the frame handler (CanFrame::error) only when wanted.
     void setErrorFramesWanted(bool wanted) { errorFramesWanted_ = wanted; }
     // The device's own report: 0 error active, 1 warning, 2 error passive,
@@ -91,6 +99,7 @@ private:
     void onStateChanged();
     void onError();
     void reportLost();
+    OpenResult openReplay(const QString &path, QString *error);
 
     std::unique_ptr<QCanBusDevice> device_;
     std::unique_ptr<QCanBusDevice> dropped_; // lost, deleted on the next open or close
@@ -101,4 +110,9 @@ private:
     LostHandler lostHandler_;
     bool errorFramesWanted_ = false;
     ReceiveClock clock_;
+    // A recording instead of a device: writes go nowhere, as on a bus
+    // where nobody answers.
+    std::unique_ptr<ReplayPlayer> replay_;
+    ReplayPlayer::Settings replaySettings_;
+    ReplayPlayer::SkippedHandler replaySkipped_;
 };

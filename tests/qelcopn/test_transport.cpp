@@ -61,7 +61,8 @@ TEST(CanBusPortTest, KindsByCodeAndPlugin)
     EXPECT_STREQ(interfaceKindByCode(3)->displayName, "PEAK PCAN");
     EXPECT_STREQ(interfaceKindByCode(4)->plugin, "tinycan");
     EXPECT_EQ(interfaceKindByCode(0), nullptr);
-    EXPECT_EQ(interfaceKindByCode(5), nullptr);
+    EXPECT_EQ(interfaceKindByCode(5)->plugin, nullptr); // a recording plays without one
+    EXPECT_EQ(interfaceKindByCode(6), nullptr);
     EXPECT_EQ(interfaceKindByPlugin("virtualcan")->code, 2u);
     EXPECT_EQ(interfaceKindByPlugin("nosuch"), nullptr);
 }
