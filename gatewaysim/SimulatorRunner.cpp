@@ -5,6 +5,7 @@
 #include "Text.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -13,6 +14,7 @@ using namespace gatewaysim;
 namespace {
 
 constexpr int RECONNECT_INTERVAL_MS = 1000;
+constexpr int END_DRAIN_MS = 200;
 
 int64_t nowUs()
 {
@@ -64,6 +66,8 @@ bool SimulatorRunner::openPort(QString *error)
 
 int SimulatorRunner::run()
 {
+    if (!options_.replay.empty())
+        return runReplay();
     QString error;
     if (!openPort(&error)) {
         std::fprintf(stderr, "tarnwick-gatewaysim: cannot open %s interface '%s': %s\n", options_.kind.c_str(),
@@ -84,12 +88,52 @@ int SimulatorRunner::run()
                 options_.node, options_.productCode, options_.interfaceName.c_str(), options_.kind.c_str(),
                 options_.vendorId, options_.bitrate, scenarioName(options_.scenario), options_.heartbeatMs,
                 config.eventTimerMs, config.pdoRate));
+    scheduleNextPoll();
+    return exec();
+}
+
+int SimulatorRunner::runReplay()
+{
+    const QString path = QFileInfo(QString::fromStdString(options_.replay)).absoluteFilePath();
+    QString error;
+    replay_ = ReplayPlayer::open(path, {0, options_.loop}, &error);
+    if (!replay_) {
+        std::fprintf(stderr, "tarnwick-gatewaysim: cannot replay: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!openPort(&error)) {
+        std::fprintf(stderr, "tarnwick-gatewaysim: cannot open %s interface '%s': %s\n", options_.kind.c_str(),
+                     options_.interfaceName.c_str(), qPrintable(error));
+        return 1;
+    }
+    connected_ = true;
+    // Error frames are the adapter's report of the bus, not frames to send.
+    replay_->setFrameHandler([this](const CanFrame &frame, int64_t) {
+        if (!frame.error)
+            send(frame);
+    });
+    replay_->setEndHandler([this] {
+        note(format("replay end frames=%llu skipped=%llu", static_cast<unsigned long long>(replay_->framesPlayed()),
+                    static_cast<unsigned long long>(replay_->file().badLines())));
+        // Written frames leave through the event loop (the virtual bus
+        // writes to a socket): quitting at once would lose the last ones.
+        QTimer::singleShot(END_DRAIN_MS, this, [this] { stop("replay-end"); });
+    });
+    note(format("ready replay=%s interface=%s kind=%s bitrate=%u loop=%s", qPrintable(path),
+                options_.interfaceName.c_str(), options_.kind.c_str(), options_.bitrate, options_.loop ? "yes" : "no"));
+    // From the event loop: a recording that ends at once must find it running.
+    QTimer::singleShot(0, this, [this] { replay_->start(); });
+    return exec();
+}
+
+int SimulatorRunner::exec()
+{
     if (options_.seconds)
         runTimer_.start(int(*options_.seconds) * 1000);
-    scheduleNextPoll();
     const int status = QCoreApplication::exec();
     pollTimer_.stop();
     reconnectTimer_.stop();
+    replay_.reset();
     port_.close();
     return status;
 }
@@ -117,6 +161,8 @@ void SimulatorRunner::onFrame(const CanFrame &frame)
 
 void SimulatorRunner::onPollTimer()
 {
+    if (!gateway_)
+        return;
     gateway_->poll(nowUs());
     scheduleNextPoll();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CanBusPort.h"
+#include "ReplayPlayer.h"
 #include "Gateway.h"
 #include "Options.h"
 #include "StopSignal.h"
@@ -35,11 +36,15 @@ private:
     void scheduleNextPoll();
     void stop(const std::string &reason);
     bool openPort(QString *error);
+    // With --replay: the recording's frames instead of the gateway's.
+    int runReplay();
+    int exec();
 
     gatewaysim::Options options_;
     uint32_t kindCode_ = 0;
     CanBusPort port_;
     std::unique_ptr<gatewaysim::Gateway> gateway_;
+    std::unique_ptr<ReplayPlayer> replay_;
     StopSignal stopSignal_;
     QTimer pollTimer_;
     QTimer reconnectTimer_;

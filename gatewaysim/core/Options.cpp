@@ -16,7 +16,8 @@ constexpr const char *KINDS[] = {"socketcan", "virtualcan", "peakcan", "tinycan"
 constexpr uint32_t MAX_SECONDS = 2'000'000; // the run timer counts milliseconds in an int
 constexpr uint32_t MAX_RATE = 1'000'000;
 constexpr const char *OPTION_NAMES[] = {"--kind",      "--interface", "--node",     "--product", "--vendor",
-                                        "--bitrate",   "--heartbeat", "--scenario", "--seconds", "--rate"};
+                                        "--bitrate",   "--heartbeat", "--scenario", "--seconds", "--rate",
+                                        "--replay"};
 
 bool isOption(const std::string &name)
 {
@@ -98,6 +99,10 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         if (!n)
             return badValue(option, value, "PDOs per second from 1 to " + std::to_string(MAX_RATE));
         o.rate = uint32_t(*n);
+    } else if (option == "--replay") {
+        if (value.empty())
+            return badValue(option, value, "a candump log file");
+        o.replay = value;
     }
     return {};
 }
@@ -115,6 +120,10 @@ ParseResult parseOptions(const std::vector<std::string> &args)
         }
         if (arg == "--self-start") {
             result.options.selfStart = true;
+            continue;
+        }
+        if (arg == "--loop") {
+            result.options.loop = true;
             continue;
         }
         if (arg.rfind("--", 0) != 0) {
@@ -141,6 +150,8 @@ ParseResult parseOptions(const std::vector<std::string> &args)
         if (!result.error.empty())
             return result;
     }
+    if (result.options.loop && result.options.replay.empty())
+        result.error = "--loop needs --replay";
     return result;
 }
 
@@ -163,6 +174,9 @@ std::string usage()
            "  --rate N           PDOs per second (default: as the bus allows)\n"
            "  --self-start       go operational after each boot-up without waiting for an\n"
            "                     NMT start, as a self-starting node does (default: wait)\n"
+           "  --replay FILE      play a recording (candump log) onto the bus at its pace\n"
+           "                     instead of being a gateway\n"
+           "  --loop             with --replay: again from the start at its end\n"
            "  --help             this text\n"
            "\n"
            "Numbers may be decimal or 0x-hexadecimal. SIGINT and SIGTERM end the run.\n";

@@ -22,6 +22,8 @@ struct Options {
     std::optional<uint32_t> seconds; // until stopped when not given
     std::optional<uint32_t> rate;    // PDOs per second; as the bus allows when not given
     bool selfStart = false;          // operational after boot-up without an NMT start
+    std::string replay;              // a recording to play instead of a scenario
+    bool loop = false;               // the recording again from the start at its end
     bool help = false;
 };
 

@@ -6,6 +6,7 @@
 #include "Configuration.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -25,7 +26,7 @@ public:
 
         kind_ = new QComboBox;
         kind_->setObjectName(QStringLiteral("ComboBox_Kind"));
-        for (uint32_t code = QELCOPN_KIND_SOCKETCAN; code <= QELCOPN_KIND_TINYCAN; ++code)
+        for (uint32_t code = QELCOPN_KIND_SOCKETCAN; code <= QELCOPN_KIND_RECORDING; ++code)
             kind_->addItem(QLatin1String(interfaceKindByCode(code)->displayName), code);
         form->addRow(QStringLiteral("Interface kind:"), kind_);
 
@@ -53,6 +54,7 @@ public:
         blackBoxMinutes_->setValue(int(configuration::blackBoxMinutes(&co)));
         blackBoxMinutes_->setStatusTip(QStringLiteral("How much of the bus is kept in memory to save after a fault"));
         form->addRow(QStringLiteral("Black box keeps:"), blackBoxMinutes_);
+        addReplayRows(form, hw);
 
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -79,7 +81,9 @@ public:
             const QString typed = interface_->currentText();
             fillInterfaces();
             interface_->setCurrentText(typed);
+            showReplayRows();
         });
+        showReplayRows();
     }
 
     void store(HardwareConfiguration *hw, CANopenConfiguration *co) const
@@ -89,9 +93,38 @@ public:
         co->Baud = bitrate_->currentData().toUInt();
         co->InterfaceNodeID = uint32_t(nodeId_->value());
         configuration::setBlackBoxMinutes(co, uint32_t(blackBoxMinutes_->value()));
+        configuration::setReplay(hw, replaySpeed_->currentData().toUInt(), replayLoop_->isChecked());
     }
 
 private:
+    // How a recording plays: shown only when the kind is a recording, kept
+    // in the records whatever the kind, so that a replay later finds them.
+    void addReplayRows(QFormLayout *form, const HardwareConfiguration &hw)
+    {
+        form_ = form;
+        replaySpeed_ = new QComboBox;
+        replaySpeed_->setObjectName(QStringLiteral("ComboBox_ReplaySpeed"));
+        replaySpeed_->addItem(QStringLiteral("As recorded"), 0u);
+        for (uint32_t speed : {2u, 5u, 10u})
+            replaySpeed_->addItem(QStringLiteral("%1 times as fast").arg(speed), speed);
+        replaySpeed_->addItem(QStringLiteral("As fast as possible"), QELCOPN_REPLAY_FASTEST);
+        const int speedIndex = replaySpeed_->findData(configuration::replaySpeed(&hw));
+        replaySpeed_->setCurrentIndex(speedIndex >= 0 ? speedIndex : 0);
+        form->addRow(QStringLiteral("Replay speed:"), replaySpeed_);
+        replayLoop_ = new QCheckBox(QStringLiteral("Play again from the start at the end"));
+        replayLoop_->setObjectName(QStringLiteral("CheckBox_ReplayLoop"));
+        replayLoop_->setChecked(configuration::replayLoop(&hw));
+        form->addRow(QStringLiteral("Loop:"), replayLoop_);
+    }
+
+    void showReplayRows()
+    {
+        const bool recording = kind_->currentData().toUInt() == QELCOPN_KIND_RECORDING;
+        form_->setRowVisible(replaySpeed_, recording);
+        form_->setRowVisible(replayLoop_, recording);
+        adjustSize();
+    }
+
     void fillInterfaces()
     {
         interface_->clear();
@@ -103,6 +136,9 @@ private:
     QComboBox *bitrate_;
     QSpinBox *nodeId_;
     QSpinBox *blackBoxMinutes_;
+    QFormLayout *form_ = nullptr;
+    QComboBox *replaySpeed_ = nullptr;
+    QCheckBox *replayLoop_ = nullptr;
 };
 
 } // namespace

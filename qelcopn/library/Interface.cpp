@@ -444,9 +444,23 @@ CanBusPort::OpenResult Interface::openPort(QString *error)
         busStateTimer_->start(kBusStatePollMs);
         QObject::connect(busStateTimer_.get(), &QTimer::timeout, [this] { pollBusState(); });
         port_->setErrorFramesWanted(true);
-        port_->setReplaySettings(replaySettings_, [this](uint64_t lines) { replayLinesSkipped_.store(lines); });
+        port_->setReplaySettings(replaySettings_,
+                                 {[this](uint64_t lines) { replayLinesSkipped_.store(lines); },
+                                  [this] { return queuesHaveRoom(ReplayPlayer::kBatch); }});
     }
     return port_->open(kind_, accessPoint_, bitrate_.load(), error);
+}
+
+bool Interface::queuesHaveRoom(size_t frames) const
+{
+    if (emcy_.capacity() - emcy_.size() < frames)
+        return false;
+    std::lock_guard lock(pdoMutex_);
+    for (const auto &node : pdos_)
+        for (const std::unique_ptr<PdoChannel> &channel : node)
+            if (channel && !channel->hasRoom(frames))
+                return false;
+    return true;
 }
 
 void Interface::pollBusState()

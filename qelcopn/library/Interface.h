@@ -34,6 +34,7 @@ public:
     ~PdoChannel();
     void push(const CanFrame &frame, int64_t rxMicros);
     bool take(PdoEntry *entry) { return ring_.take(entry); }
+    bool hasRoom(size_t entries) const { return ring_.capacity() - ring_.size() >= entries; }
     int32_t event() const { return event_; }
     uint64_t received() const { return ring_.pushed(); }
     uint64_t dropped() const { return ring_.dropped(); }
@@ -119,6 +120,7 @@ private:
     void armSdoTimer();
     void onSdoTimer();
     void pollBusState();
+    bool queuesHaveRoom(size_t frames) const;
     std::shared_ptr<SdoJob> uploadJob(uint8_t node, uint16_t index, uint8_t sub, size_t capacity, uint16_t timeoutMs);
     bool postJob(const std::shared_ptr<SdoJob> &job);
     bool runJob(const std::shared_ptr<SdoJob> &job);

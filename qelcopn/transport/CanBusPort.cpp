@@ -254,7 +254,7 @@ CanBusPort::OpenResult CanBusPort::openReplay(const QString &path, QString *erro
     replay_ = ReplayPlayer::open(path, replaySettings_, error);
     if (!replay_)
         return OpenResult::NoSuchInterface;
-    replay_->setSkippedHandler(replaySkipped_);
+    replay_->setHooks(replayHooks_);
     replay_->setFrameHandler([this](const CanFrame &frame, int64_t due) {
         if (frameHandler_ && (!frame.error || errorFramesWanted_))
             frameHandler_(frame, due);
@@ -262,10 +262,10 @@ CanBusPort::OpenResult CanBusPort::openReplay(const QString &path, QString *erro
     return OpenResult::Ok;
 }
 
-void CanBusPort::setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::SkippedHandler skipped)
+void CanBusPort::setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::Hooks hooks)
 {
     replaySettings_ = settings;
-    replaySkipped_ = std::move(skipped);
+    replayHooks_ = std::move(hooks);
 }
 
 void CanBusPort::startReceiving()

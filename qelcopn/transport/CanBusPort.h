@@ -75,8 +75,8 @@ public:
     void setLostHandler(LostHandler handler);
 
     // For a recording (kind 5), set before open: its pace, whether it loops,
-    // and who hears of the lines it skips.
-    void setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::SkippedHandler skipped);
+    // and what it asks of the port's owner.
+    void setReplaySettings(const ReplayPlayer::Settings &settings, ReplayPlayer::Hooks hooks);
     // A recording plays from its first frame from now on; a bus delivers
     // frames from the open anyway.
     void startReceiving();
@@ -114,5 +114,5 @@ private:
     // where nobody answers.
     std::unique_ptr<ReplayPlayer> replay_;
     ReplayPlayer::Settings replaySettings_;
-    ReplayPlayer::SkippedHandler replaySkipped_;
+    ReplayPlayer::Hooks replayHooks_;
 };

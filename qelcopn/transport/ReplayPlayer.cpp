@@ -72,6 +72,10 @@ bool ReplayPlayer::fetch(int64_t now)
 
 void ReplayPlayer::play()
 {
+    if (clock_.asFastAsPossible() && hooks_.hasRoom && !hooks_.hasRoom()) {
+        timer_.start(kRoomWaitMs);
+        return;
+    }
     for (int handed = 0; handed < kBatch; ++handed) {
         const int64_t now = nowMicros();
         if (!havePending_ && !fetch(now)) {
@@ -103,6 +107,6 @@ void ReplayPlayer::reportSkipped()
     if (file_->badLines() == skippedReported_)
         return;
     skippedReported_ = file_->badLines();
-    if (skippedHandler_)
-        skippedHandler_(skippedReported_);
+    if (hooks_.skipped)
+        hooks_.skipped(skippedReported_);
 }

@@ -22,6 +22,7 @@ public:
     // Frames handed on in one go before the event loop runs again, so that
     // as fast as possible still lets the thread do its other work.
     static constexpr int kBatch = 256;
+    static constexpr int kRoomWaitMs = 1;
 
     struct Settings {
         uint32_t speed = 0; // as ReplayClock takes it
@@ -29,15 +30,21 @@ public:
     };
     // dueMicros: the monotonic microsecond time the frame is due at.
     using FrameHandler = std::function<void(const CanFrame &frame, int64_t dueMicros)>;
-    // The skipped lines so far, each time the count grows.
-    using SkippedHandler = std::function<void(uint64_t lines)>;
+    // What the player asks of, and tells, its owner.
+    struct Hooks {
+        // The skipped lines so far, each time the count grows.
+        std::function<void(uint64_t lines)> skipped;
+        // As fast as possible, a batch waits until this holds: the receivers'
+        // queues have room, so that nothing is dropped for going too fast.
+        std::function<bool()> hasRoom;
+    };
 
     // nullptr with the reason in *error when the file is not a replayable
     // recording (see ReplayFile::check).
     static std::unique_ptr<ReplayPlayer> open(const QString &path, const Settings &settings, QString *error);
 
     void setFrameHandler(FrameHandler handler) { frameHandler_ = std::move(handler); }
-    void setSkippedHandler(SkippedHandler handler) { skippedHandler_ = std::move(handler); }
+    void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     // Called once when the file has been played to its end (never while
     // looping); the player must outlive the call.
     void setEndHandler(std::function<void()> handler) { endHandler_ = std::move(handler); }
@@ -67,6 +74,6 @@ private:
     uint64_t framesThisPass_ = 0;
     uint64_t skippedReported_ = 0;
     FrameHandler frameHandler_;
-    SkippedHandler skippedHandler_;
+    Hooks hooks_;
     std::function<void()> endHandler_;
 };

@@ -15,6 +15,9 @@ public:
     ~SimulatorProcess(); // kills it if it still runs
 
     bool started() const { return pid_ > 0; }
+    // For a test that holds the program still (SIGSTOP, SIGCONT) or asks
+    // the system about it.
+    pid_t pid() const { return pid_; }
     // Waits for the next line starting with prefix (earlier lines are
     // passed over); "" when the program ended or the limit ran out first.
     std::string waitLine(const std::string &prefix, int limitMs = 20000);

@@ -1,11 +1,15 @@
 // The simulator as a program on a private virtual bus, with the CANopen
 // library as its master: what a monitor reads from it, byte for byte.
 #include "GatewayHarness.h"
+#include "LibraryFixture.h"
 #include "PeerThread.h"
 #include "Platform.h"
 #include "QEL_COPN.h"
 #include "SimulatorProcess.h"
 #include "TableValues.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -296,3 +300,56 @@ TEST(GatewayProgram, SurvivesTheLossOfTheBusAndReconnects)
 }
 
 } // namespace
+
+// --replay: a recording's received frames onto the bus, read by the library
+// as from a gateway; then the program ends by itself. A file that is not a
+// recording ends it at once.
+TEST(GatewayReplay, PlaysTheReceivedFramesOntoTheBusAndEndsAtTheEndOfTheFile)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("run.log");
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("(1733750000.000000) can0 707#05 R\n"
+               "(1733750000.010000) can0 000#0107 T\n"
+               "(1733750000.020000) can0 487#0001420200DC0500 R\n"
+               "garbage\n"
+               "(1733750000.220000) can0 087#1023010000000000 R\n");
+    file.close();
+
+    // The library hosts the bus, so nothing is sent before it listens.
+    ASSERT_NE(LoadDriver(), 0);
+    const std::string url = privateBusUrl(freeLocalPort()).toStdString();
+    HardwareConfiguration hw{};
+    hw.InterfaceType = QELCOPN_KIND_VIRTUALCAN;
+    std::strncpy(hw.AccessPoint, url.c_str(), sizeof hw.AccessPoint - 1);
+    uint32_t h = 0;
+    ASSERT_NE(OpenInterface(&h, &hw), 0);
+    ASSERT_NE(SetOnline(h, 1), 0);
+    ASSERT_NE(AddPDO(h, NODE, 16, 3, 0), 0);
+
+    SimulatorProcess sim({"--interface", url, "--replay", log.toStdString()});
+    ASSERT_NE(sim.waitLine("ready replay="), "") << sim.errorOutput();
+    ASSERT_EQ(sim.waitLine("replay end"), "replay end frames=3 skipped=1");
+    EXPECT_EQ(sim.wait(), 0);
+    uint8_t state = 0;
+    EXPECT_TRUE(eventually([&] { return GetNodeState(h, NODE, &state) && state == 5; }));
+    uint8_t node = 0, message[18] = {};
+    EXPECT_TRUE(eventually([&] { return CheckEmergency(h, &node, message) != 0; }));
+    EXPECT_EQ(message[1], 0x23);
+    uint8_t length = 0, data[256] = {};
+    uint32_t sequence = 0, time = 0;
+    ASSERT_NE(COP_PDO_Read_Data_wTime(h, NODE, 18, 3, &length, data, &sequence, &time), 0);
+    EXPECT_EQ(data[3], 0x02);
+    EXPECT_EQ(data[5], 0xDC);
+    // Nothing but the recording's received frames.
+    BusStatistics statistics{};
+    ASSERT_NE(GetBusStatistics(h, &statistics), 0);
+    EXPECT_EQ(statistics.FramesReceived, 3u);
+    CloseInterface(h);
+    UnloadDriver();
+
+    SimulatorProcess missing({"--interface", url, "--replay", dir.filePath("none.log").toStdString()});
+    EXPECT_EQ(missing.wait(), 1);
+    EXPECT_NE(missing.errorOutput().find("cannot replay"), std::string::npos) << missing.errorOutput();
+}

@@ -45,6 +45,10 @@ TEST(OptionsTest, EveryOptionInBothForms)
     EXPECT_FALSE(r.options.selfStart);
     EXPECT_TRUE(parseOptions({"--self-start"}).options.selfStart);
     EXPECT_NEAR(pdoRateFor(parseOptions({"--scenario", "burst"}).options), 2252, 1);
+    const ParseResult replay = parseOptions({"--replay", "run.log", "--loop"});
+    ASSERT_EQ(replay.error, "");
+    EXPECT_EQ(replay.options.replay, "run.log");
+    EXPECT_TRUE(replay.options.loop);
 }
 
 TEST(OptionsTest, BadInputIsNamedInTheMessage)
@@ -61,6 +65,8 @@ TEST(OptionsTest, BadInputIsNamedInTheMessage)
         {{"--scenario", "storm"}, "bad value 'storm' for --scenario"},
         {{"--rate", "0"}, "bad value '0' for --rate"},
         {{"--interface", ""}, "bad value '' for --interface"},
+        {{"--replay="}, "bad value '' for --replay: expected a candump log file"},
+        {{"--loop"}, "--loop needs --replay"},
         {{"--nodes", "7"}, "unknown option '--nodes'"},
         {{"--node"}, "option --node needs a value"},
         {{"7"}, "unexpected argument '7'"},

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -102,6 +103,40 @@ TEST(ConfigDialogTest, OkStoresTheChoiceInBothRecords)
     EXPECT_EQ(co.Baud, 500000u);
     EXPECT_EQ(co.InterfaceNodeID, 12u);
     EXPECT_EQ(QELCOPN_GetBlackBoxMinutes(&co), 20u);
+}
+
+TEST(ConfigDialogTest, ARecordingOffersItsSpeedAndLoopOnlyWhenPicked)
+{
+    HardwareConfiguration hw;
+    CANopenConfiguration co;
+    startingRecords(&hw, &co);
+    hw.Reserved[0] = 5;
+    whenDialogShows([](QDialog &dialog) {
+        auto *kind = dialog.findChild<QComboBox *>("ComboBox_Kind");
+        auto *speed = dialog.findChild<QComboBox *>("ComboBox_ReplaySpeed");
+        auto *loop = dialog.findChild<QCheckBox *>("CheckBox_ReplayLoop");
+        ASSERT_TRUE(kind && speed && loop);
+        EXPECT_FALSE(speed->isVisible());
+        EXPECT_FALSE(loop->isVisible());
+        kind->setCurrentIndex(kind->findData(QELCOPN_KIND_RECORDING));
+        EXPECT_EQ(kind->currentText(), "Recording file");
+        EXPECT_TRUE(speed->isVisible());
+        EXPECT_TRUE(loop->isVisible());
+        EXPECT_EQ(speed->currentData().toUInt(), 5u); // as stored
+        EXPECT_EQ(speed->count(), 5);
+        for (int i = 0; i < speed->count(); ++i)
+            EXPECT_GE(speed->width(), QFontMetrics(speed->font()).horizontalAdvance(speed->itemText(i)));
+        EXPECT_GE(loop->width(), QFontMetrics(loop->font()).horizontalAdvance(loop->text()));
+        dialog.findChild<QComboBox *>("ComboBox_Interface")->setCurrentText("/home/tech/run.log");
+        speed->setCurrentIndex(speed->findData(QELCOPN_REPLAY_FASTEST));
+        loop->setChecked(true);
+        button(dialog, QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(CANopenConfigurationWindow(&hw, &co), 1);
+    EXPECT_EQ(hw.InterfaceType, QELCOPN_KIND_RECORDING);
+    EXPECT_STREQ(hw.AccessPoint, "/home/tech/run.log");
+    const uint8_t expected[8] = {0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(hw.Reserved, expected, 8), 0);
 }
 
 TEST(ConfigDialogTest, CancelLeavesTheRecordsAsTheyWere)

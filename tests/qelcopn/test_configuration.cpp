@@ -83,6 +83,48 @@ TEST(ConfigurationTest, RoundTripByFieldName)
     EXPECT_STREQ(back.AccessPoint, "can1");
 }
 
+uint32_t reservedWord(const HardwareConfiguration &hw, int at)
+{
+    uint32_t value = 0;
+    for (int k = 3; k >= 0; --k)
+        value = value << 8 | hw.Reserved[at + k];
+    return value;
+}
+
+TEST(ConfigurationTest, ReplaySpeedAndLoopAreStoredByNameInTheReservedBytes)
+{
+    HardwareConfiguration hw{};
+    CANopenConfiguration co{};
+    hw.InterfaceType = QELCOPN_KIND_RECORDING;
+    std::strcpy(hw.AccessPoint, "/home/tech/run.log");
+    hw.Reserved[0] = 10;
+    hw.Reserved[4] = 1;
+    co.Baud = 250000;
+    co.InterfaceNodeID = 127;
+    ASSERT_NE(SaveConfiguration(kPath, &hw, &co), 0);
+    std::stringstream text;
+    text << std::ifstream(storeFile()).rdbuf();
+    EXPECT_NE(text.str().find("ReplaySpeed=10"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("ReplayLoop=1"), std::string::npos) << text.str();
+    HardwareConfiguration back;
+    std::memset(&back, 0xEE, sizeof back);
+    ASSERT_NE(ReadConfiguration(kPath, &back, &co), 0);
+    EXPECT_EQ(back.InterfaceType, QELCOPN_KIND_RECORDING);
+    EXPECT_EQ(reservedWord(back, 0), 10u);
+    EXPECT_EQ(reservedWord(back, 4), 1u);
+    for (size_t k = 8; k < sizeof back.Reserved; ++k)
+        EXPECT_EQ(back.Reserved[k], 0) << k;
+
+    // A speed not offered plays at the recorded pace; a loop not 0 or 1 is off.
+    writeStore("[Hardware]\nReplaySpeed=3\nReplayLoop=7\n");
+    ASSERT_NE(ReadConfiguration(kPath, &back, &co), 0);
+    EXPECT_EQ(reservedWord(back, 0), 0u);
+    EXPECT_EQ(reservedWord(back, 4), 0u);
+    writeStore("[Hardware]\nReplaySpeed=4294967295\n");
+    ASSERT_NE(ReadConfiguration(kPath, &back, &co), 0);
+    EXPECT_EQ(reservedWord(back, 0), QELCOPN_REPLAY_FASTEST);
+}
+
 TEST(ConfigurationTest, BadStoredValuesReadAsTheirDefaults)
 {
     writeStore("[Hardware]\n"
