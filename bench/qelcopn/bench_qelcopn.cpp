@@ -4,6 +4,7 @@
 #include "PeerProcess.h"
 #include "PeerThread.h"
 #include "Platform.h"
+#include "ProcessFigures.h"
 #include "QEL_COPN.h"
 
 #include <QString>
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 #include <thread>
 #include <time.h>
 
@@ -24,14 +24,6 @@ int64_t micros()
     int64_t now = 0;
     QueryPerformanceCounter(&now);
     return now;
-}
-
-int64_t processCpuMicros()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return int64_t(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec
-        + usage.ru_stime.tv_usec;
 }
 
 int64_t threadCpuMicros()
@@ -108,10 +100,10 @@ int main(int argc, char **argv)
         last = micros();
         readerCpu = threadCpuMicros() - cpuStart;
     });
-    const int64_t cpuBefore = processCpuMicros();
+    const int64_t cpuBefore = ProcessCpuMicros();
     NMT_StartRemoteNode(h, kNode); // the peer answers with the burst
     reader.join();
-    const int64_t cpuAll = processCpuMicros() - cpuBefore;
+    const int64_t cpuAll = ProcessCpuMicros() - cpuBefore;
     uint32_t received = 0, dropped = 0;
     PDO_Read_Receive_Count(h, kNode, 18, 3, &received, &dropped);
     const double seconds = double(last - first) / 1e6;

@@ -1,5 +1,7 @@
 #include "ProcessFigures.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <string>
 #include <dirent.h>
@@ -75,4 +77,12 @@ std::string Describe(const ProcessFigures &figures)
 {
     return "fds=" + std::to_string(figures.fds) + " threads=" + std::to_string(figures.threads) +
            " rss=" + std::to_string(figures.residentKiB) + " KiB";
+}
+
+int64_t ProcessCpuMicros()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (int64_t(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec
+        + usage.ru_stime.tv_usec;
 }

@@ -19,3 +19,5 @@ ProcessFigures MeasureProcess();
 std::vector<std::string> ThreadNames();
 // "fds=12 threads=5 rss=48212 KiB"
 std::string Describe(const ProcessFigures &figures);
+// The CPU time this process has used so far, user and system, in µs.
+int64_t ProcessCpuMicros();
