@@ -222,6 +222,9 @@ TEST_F(LibraryReplay, AMissingOrForeignFileFailsOpenInterfaceWithItsReason)
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(open(write("notes.log", "shopping list\nmilk\neggs\n")), 0);
     EXPECT_EQ(uint32_t(errno), QELCOPN_ERROR_NOT_A_RECORDING);
+    char why[QELCOPN_TEXT_SIZE] = {};
+    ASSERT_NE(GetFailureText(why), 0);
+    EXPECT_NE(std::string(why).find("is not a candump log"), std::string::npos) << why;
     EXPECT_EQ(h, 0u);
 }
 
