@@ -17,6 +17,7 @@
 
 #include "Main.h"
 #include "Platform.h"
+#include "ProcessFigures.h"
 #include "QEL_COPN_Interface.h"
 #include "StringGrid.h"
 #include "TForm_MTU.h"
@@ -60,38 +61,6 @@ int64_t Micros()
     int64_t now = 0;
     QueryPerformanceCounter(&now);
     return now;
-}
-
-int64_t OwnCpuMicros()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (int64_t(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
-           usage.ru_stime.tv_usec;
-}
-
-// utime + stime of another process, from /proc; -1 when it is gone.
-int64_t ProcessCpuMicros(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t end = text.rfind(')');
-    if (end == std::string::npos)
-        return -1;
-    std::vector<std::string> fields;
-    size_t at = end + 2;
-    while (at < text.size()) {
-        const size_t space = text.find(' ', at);
-        fields.push_back(text.substr(at, space - at));
-        if (space == std::string::npos)
-            break;
-        at = space + 1;
-    }
-    // Fields from the state on: utime and stime are the 12th and 13th.
-    if (fields.size() < 13)
-        return -1;
-    const long ticks = sysconf(_SC_CLK_TCK);
-    return (std::stoll(fields[11]) + std::stoll(fields[12])) * 1000000 / ticks;
 }
 
 pid_t Spawn(const std::vector<std::string> &args, bool quiet)
@@ -228,11 +197,11 @@ int MeasureCpu()
             uint32_t receivedBefore = 0;
             app.PdoCounts(GATEWAY, &receivedBefore, &dropped);
             const int64_t wallStart = Micros();
-            const int64_t appStart = OwnCpuMicros();
+            const int64_t appStart = ProcessCpuMicros();
             const int64_t listenerStart = ProcessCpuMicros(listener);
             app.RunFor(CPU_SECONDS * 1000);
             seconds = double(Micros() - wallStart) / 1e6;
-            appCpu = double(OwnCpuMicros() - appStart) / 1e6;
+            appCpu = double(ProcessCpuMicros() - appStart) / 1e6;
             listenerCpu = double(ProcessCpuMicros(listener) - listenerStart) / 1e6;
             app.PdoCounts(GATEWAY, &received, &dropped);
             received -= receivedBefore;
@@ -258,12 +227,12 @@ struct CpuStretch {
 
 CpuStretch MeasureStretch(AppOnBus &app, pid_t recorder, pid_t listener, int ms)
 {
-    const int64_t wall = Micros(), own = OwnCpuMicros();
+    const int64_t wall = Micros(), own = ProcessCpuMicros();
     const int64_t rec = ProcessCpuMicros(recorder), lis = ProcessCpuMicros(listener);
     app.RunFor(ms);
     CpuStretch stretch;
     stretch.seconds = double(Micros() - wall) / 1e6;
-    stretch.app = double(OwnCpuMicros() - own) / 1e6;
+    stretch.app = double(ProcessCpuMicros() - own) / 1e6;
     stretch.recorder = double(ProcessCpuMicros(recorder) - rec) / 1e6;
     stretch.listener = double(ProcessCpuMicros(listener) - lis) / 1e6;
     return stretch;

@@ -3,7 +3,10 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -85,4 +88,28 @@ int64_t ProcessCpuMicros()
     getrusage(RUSAGE_SELF, &usage);
     return (int64_t(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec
         + usage.ru_stime.tv_usec;
+}
+
+// utime and stime from /proc/PID/stat.
+int64_t ProcessCpuMicros(int pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos)
+        return -1;
+    std::vector<std::string> fields;
+    size_t at = end + 2;
+    while (at < text.size()) {
+        const size_t space = text.find(' ', at);
+        fields.push_back(text.substr(at, space - at));
+        if (space == std::string::npos)
+            break;
+        at = space + 1;
+    }
+    // Fields from the state on: utime and stime are the 12th and 13th.
+    if (fields.size() < 13)
+        return -1;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    return (std::stoll(fields[11]) + std::stoll(fields[12])) * 1000000 / ticks;
 }

@@ -21,3 +21,5 @@ std::vector<std::string> ThreadNames();
 std::string Describe(const ProcessFigures &figures);
 // The CPU time this process has used so far, user and system, in µs.
 int64_t ProcessCpuMicros();
+// The same of another process, from /proc; -1 when it is gone.
+int64_t ProcessCpuMicros(int pid);
