@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "BlackBoxControl.h"
 #include "BusHealthPanel.h"
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
@@ -170,6 +171,8 @@ void TMainForm::CreateMenus()
     MainMenu_Network = menuBar()->addMenu(QStringLiteral("Network"));
     MenuItem_NetworkConfiguration = MainMenu_Network->addAction(QStringLiteral("Configuration"));
     Recording = new TRecordingControl(this);
+    BlackBox = new TBlackBoxControl(this, Recording->Menu, Recording->SaveLastMinutes);
+    Recording->UpdateActions();
     MainMenu_Help = menuBar()->addMenu(QStringLiteral("Help"));
     VersionInformation1 = MainMenu_Help->addAction(QStringLiteral("Version Information"));
     VersionInformation1->setEnabled(false);
@@ -340,6 +343,7 @@ void TMainForm::AdvSpinEdit_NodeIDChange()
 void TMainForm::FormClose()
 {
     Recording->EndRecording();
+    BlackBox->Finish();
     // The receive threads call CopnInterface from their own threads: they
     // end here, before it goes, so nothing calls the library afterwards.
     StopMonitor();

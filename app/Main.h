@@ -20,6 +20,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class TBlackBoxControl;
 class TRecordingControl;
 class TSpinEdit;
 
@@ -71,6 +72,8 @@ public:
     TFormSize FormSize1;
     // The "Recording" menu and the recording's status.
     TRecordingControl *Recording = nullptr;
+    // "Save Last Minutes..." and "Automatic Black Box" in that menu.
+    TBlackBoxControl *BlackBox = nullptr;
 
     // Node ID of the gateway to monitor.
     uint8_t GatewayNodeId = 0;

@@ -1,5 +1,6 @@
 // Start and Stop Network Access: opening the adapter and taking it online
 // with the stored node ID and bit rate, and the way back.
+#include "BlackBoxControl.h"
 #include "BusHealthPanel.h"
 #include "Dialogs.h"
 #include "Main.h"
@@ -88,6 +89,8 @@ int32_t TMainForm::OpenNetworkInterface()
         return 0;
     if (CopnInterface->OpenInterface() != 0) {
         VersionInformation1->setEnabled(true);
+        // Sized before frames flow; a library without it keeps its default.
+        CopnInterface->Trace_SetBlackBoxMinutes();
         return 1;
     }
     const uint32_t lastError = GetLastError();
@@ -120,6 +123,7 @@ void TMainForm::Button_NetworkStopAccessClick()
 {
     // Everything recorded is written while the interface is still open.
     Recording->EndRecording();
+    BlackBox->Finish();
     StopMonitor();
     if (CopnInterface != nullptr)
         CopnInterface->NMT_ResetCommunication(GatewayNodeId);

@@ -1,5 +1,6 @@
 #include "RecordingControl.h"
 
+#include "BlackBoxControl.h"
 #include "Dialogs.h"
 #include "Main.h"
 #include "Platform.h"
@@ -94,8 +95,8 @@ void TRecordingControl::UpdateActions()
     const bool recording = !recordingPath_.isEmpty();
     StartRecording->setEnabled(NetworkAccessOn() && !recording);
     StopRecording->setEnabled(recording);
-    // The black box is not built yet: its place is kept.
-    SaveLastMinutes->setEnabled(false);
+    if (form_->BlackBox != nullptr)
+        form_->BlackBox->UpdateActions(NetworkAccessOn());
     // The mode and the interface are fixed while network access is on.
     ReplayRecording->setEnabled(!NetworkAccessOn() && !recording);
 }

@@ -48,9 +48,20 @@ QString RecordingsFolder()
            QStringLiteral("/Quelbrook/Tarnwick/recordings");
 }
 
+QString BlackBoxFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Quelbrook/Tarnwick/blackbox");
+}
+
 QString ProposedRecordingName(const QDateTime &when)
 {
     return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + LOG_SUFFIX;
+}
+
+QString ProposedRecordingName(const QDateTime &when, const QString &what)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) + what + LOG_SUFFIX;
 }
 
 QString SessionFilePath(const QString &logPath)

@@ -10,10 +10,14 @@
 
 // ~/.local/share/Quelbrook/Tarnwick/recordings, not yet created.
 QString RecordingsFolder();
+// ~/.local/share/Quelbrook/Tarnwick/blackbox, where black-box captures go.
+QString BlackBoxFolder();
 
 // "2026-12-09_15-04-12.log" for that local time: sorts by date, and has no
 // character a file system or a shell would object to.
 QString ProposedRecordingName(const QDateTime &when);
+// The same with what it holds: "2026-12-09_15-04-12_mtu-offline.log".
+QString ProposedRecordingName(const QDateTime &when, const QString &what);
 
 // NAME.json beside NAME.log (any other name gets .json added).
 QString SessionFilePath(const QString &logPath);

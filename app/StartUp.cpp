@@ -1,5 +1,6 @@
 #include "StartUp.h"
 
+#include "BlackBoxControl.h"
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
 #include "KeyboardAccess.h"
@@ -21,6 +22,7 @@ void CreateForms()
     Form_MTU = new TForm_MTU;
     QObject::connect(Form_MTU, &TForm_MTU::PlotTrendRequested, Form_MTU,
                      [](const QList<int> &rows) { PlotTrend(*Form_MTU, Form_MTU, rows); });
+    MainForm->BlackBox->WatchMonitor(Form_MTU);
     AboutBox = new TAboutBox;
 }
 

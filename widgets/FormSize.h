@@ -8,10 +8,13 @@
 
 class QWidget;
 
+// The application's own INI file, in the working directory.
+inline const QString FORM_INI = QStringLiteral("FORM.INI");
+
 class TFormSize {
 public:
-    // The file is "FORM.INI" in the working directory unless given.
-    TFormSize(QWidget *form, QString section, QString iniPath = QStringLiteral("FORM.INI"));
+    // The file is FORM_INI unless given.
+    TFormSize(QWidget *form, QString section, QString iniPath = FORM_INI);
     // Writes the position (the owner destroys this while the window is still whole).
     ~TFormSize();
     TFormSize(const TFormSize &) = delete;

@@ -4,6 +4,7 @@
 // interface without the stored configuration being touched.
 #include "test_network_support.h"
 
+#include "BlackBoxControl.h"
 #include "Dialogs.h"
 #include "RecordingControl.h"
 #include "RecordingSession.h"
@@ -11,11 +12,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -102,15 +111,15 @@ TEST_F(Recording, MenuSitsBetweenNetworkAndHelpAndFollowsNetworkAccess)
         if (!action->isSeparator())
             items << action->text();
     EXPECT_EQ(items, (QStringList{"Start Recording...", "Stop Recording", "Save Last Minutes...",
-                                  "Replay Recording..."}));
+                                  "Automatic Black Box", "Replay Recording..."}));
 
     EXPECT_EQ(Actions(), (Enabled{false, false, false, true}));
     StartAccess();
-    EXPECT_EQ(Actions(), (Enabled{true, false, false, false}));
+    EXPECT_EQ(Actions(), (Enabled{true, false, true, false}));
     ASSERT_FALSE(StartRecordingAs(directory.FilePath(QStringLiteral("a.log"))).isEmpty());
-    EXPECT_EQ(Actions(), (Enabled{false, true, false, false}));
+    EXPECT_EQ(Actions(), (Enabled{false, true, true, false}));
     control().StopRecording->trigger();
-    EXPECT_EQ(Actions(), (Enabled{true, false, false, false}));
+    EXPECT_EQ(Actions(), (Enabled{true, false, true, false}));
     StopAccess();
     EXPECT_EQ(Actions(), (Enabled{false, false, false, true}));
     EXPECT_TRUE(boxes.boxes.empty());
@@ -196,7 +205,7 @@ TEST_F(Recording, FailuresAreShownWithTheirCause)
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Cannot Start Recording\r\n" + denied + "\r\n" + strerror(EACCES));
     EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(Actions(), (Enabled{true, false, false, false}));
+    EXPECT_EQ(Actions(), (Enabled{true, false, true, false}));
 
     // The library ends a recording on a full disk: the user is told, and
     // the menu is ready for another.
@@ -206,7 +215,7 @@ TEST_F(Recording, FailuresAreShownWithTheirCause)
     control().RefreshStatus();
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[1].text, "Recording Stopped\r\n" + full + "\r\n" + strerror(ENOSPC));
-    EXPECT_EQ(Actions(), (Enabled{true, false, false, false}));
+    EXPECT_EQ(Actions(), (Enabled{true, false, true, false}));
     EXPECT_TRUE(control().StatusLabel->isHidden());
 
     // A session file that is not JSON is left as it was, and said so.
@@ -283,6 +292,156 @@ TEST_F(Recording, ReplayToleratesAMissingOrBrokenSessionFileAndRefusesAMissingLo
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Cannot Open Recording\r\n" + answer);
     EXPECT_EQ(CopnInterface->HardwareConfiguration.InterfaceType, 2u);
+}
+
+// The black box: what is asked of the library, when, and what is reported.
+class BlackBox : public Recording {
+protected:
+    TBlackBoxControl &blackBox() { return *form->BlackBox; }
+    // Lets the event loop run until the saves asked for so far have ended.
+    bool SavesEnd()
+    {
+        return WaitUntil([this] { return blackBox().SavesRunning() == 0 && !blackBox().CapturePending(); });
+    }
+    bool WaitUntil(const std::function<bool()> &condition)
+    {
+        for (int i = 0; i < 30000 && !condition(); ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            QThread::msleep(1);
+        }
+        return condition();
+    }
+};
+
+TEST_F(BlackBox, SaveLastMinutesAsksHowManyAndWhereAndTheLibraryWritesThem)
+{
+    StartAccess();
+    ASSERT_EQ(qeldouble::CallsTo("Trace_SetBlackBoxMinutes").size(), 1u) << "sized when the adapter opened";
+    const QString path = directory.FilePath(QStringLiteral("kept.log"));
+    QString proposed;
+    int most = 0;
+    WhenModalShows([&](QWidget *modal) {
+        auto *minutes = modal->findChild<QSpinBox *>(QStringLiteral("SpinBox_Minutes"));
+        auto *where = modal->findChild<QLineEdit *>(QStringLiteral("Edit_Path"));
+        ASSERT_TRUE(minutes && where);
+        proposed = where->text();
+        most = minutes->maximum();
+        minutes->setValue(3);
+        where->setText(path);
+        static_cast<QDialog *>(modal)->accept();
+    });
+    blackBox().SaveLastMinutes->trigger();
+    ASSERT_TRUE(SavesEnd());
+    EXPECT_TRUE(proposed.startsWith(BlackBoxFolder() + "/")) << proposed.toStdString();
+    EXPECT_TRUE(proposed.endsWith("_saved.log")) << proposed.toStdString();
+    EXPECT_EQ(most, 10) << "what the black box keeps by default";
+    const auto saves = qeldouble::CallsTo("Trace_SaveRecent");
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].text, path.toStdString());
+    EXPECT_EQ(saves[0].args[2], 180u);
+    EXPECT_EQ(blackBox().LastSaved(), path);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(BlackBox, AnEventInsideTheSpanAfterExtendsTheCaptureAndAFailureIsToldOnce)
+{
+    StartAccess();
+    EXPECT_TRUE(blackBox().AutomaticBlackBox->isChecked()) << "on by default";
+    blackBox().SetCaptureSpans(5, 200);
+    blackBox().NoteEvents({{0, 1, 17, THistoryKind::FaultActive}, {0, 0, 17, THistoryKind::FaultCleared}});
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+    blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+    ASSERT_TRUE(blackBox().CapturePending());
+    ASSERT_TRUE(SavesEnd());
+    auto saves = qeldouble::CallsTo("Trace_SaveRecent");
+    ASSERT_EQ(saves.size(), 1u) << "one capture for both events";
+    const QString capture = QString::fromStdString(saves[0].text);
+    EXPECT_TRUE(capture.startsWith(BlackBoxFolder() + "/")) << saves[0].text;
+    EXPECT_TRUE(capture.endsWith("_fault-17.log")) << saves[0].text;
+    // 5 s before the first event, the 100 ms between, 200 ms after the last.
+    EXPECT_GE(saves[0].args[2], 6u);
+    EXPECT_EQ(blackBox().LastSaved(), capture);
+    auto *label = form->StatusLine->findChild<QLabel *>(QStringLiteral("BlackBoxStatusLine"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Black box: " + RecordingDisplayName(capture));
+
+    // A full disk: told once, however many captures fail; the next event
+    // tries again.
+    qeldouble::SetResult("Trace_SaveRecent", 0);
+    qeldouble::SetLastErrorOnReturn("Trace_SaveRecent", ENOSPC);
+    for (int i = 0; i < 2; ++i) {
+        blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+        ASSERT_TRUE(SavesEnd());
+    }
+    EXPECT_EQ(qeldouble::CallsTo("Trace_SaveRecent").size(), 3u);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith("Cannot Save Black Box\r\n")) << boxes.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.endsWith(strerror(ENOSPC)));
+
+    // Switched off, and remembered so.
+    blackBox().AutomaticBlackBox->trigger();
+    EXPECT_FALSE(QSettings(QStringLiteral("FORM.INI"), QSettings::IniFormat).value("BlackBox/Automatic", true).toBool());
+    blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+    EXPECT_FALSE(blackBox().CapturePending());
+}
+
+TEST_F(BlackBox, StopAccessSavesACaptureUnderWayBeforeTheAdapterCloses)
+{
+    StartAccess();
+    blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+    ASSERT_TRUE(blackBox().CapturePending());
+    qeldouble::ClearCalls();
+    StopAccess();
+    EXPECT_LT(IndexOfCall("Trace_SaveRecent"), IndexOfCall("CloseInterface"));
+    const uint64_t seconds = qeldouble::CallsTo("Trace_SaveRecent").at(0).args[2];
+    EXPECT_GE(seconds, 120u) << "the span before, and what came after";
+    EXPECT_LT(seconds, 180u) << "without waiting for the span after";
+    EXPECT_FALSE(blackBox().CapturePending());
+}
+
+TEST_F(BlackBox, AFolderThatCannotBeMadeIsToldOnceAndNothingStops)
+{
+    // The data folder is a file: nothing can be made below it.
+    WriteFile(directory.FilePath(QStringLiteral("data")), "not a folder");
+    StartAccess();
+    for (int i = 0; i < 3; ++i)
+        blackBox().NoteEvent(QStringLiteral("fault-1"));
+    EXPECT_FALSE(blackBox().CapturePending());
+    EXPECT_EQ(qeldouble::CallCount("Trace_SaveRecent"), 0u);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith("Cannot Create Folder\r\n" + BlackBoxFolder()));
+    EXPECT_TRUE(form->Button_NetworkStopAccess->isEnabled());
+}
+
+TEST_F(BlackBox, TheFolderIsKeptUnderItsCapOldestFirst)
+{
+    StartAccess();
+    const QString folder = BlackBoxFolder();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // Three earlier captures of 400 bytes each, oldest first.
+    for (int i = 0; i < 3; ++i) {
+        const QString name = folder + QStringLiteral("/old-%1").arg(i);
+        WriteFile(name + ".log", QByteArray(300, 'x'));
+        WriteFile(name + ".json", QByteArray(100, 'y'));
+        const QDateTime when = QDateTime::currentDateTime().addSecs(-3600 + i * 60);
+        for (const QString &suffix : {".log", ".json"}) {
+            QFile file(name + suffix);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.setFileTime(when, QFileDevice::FileModificationTime);
+        }
+    }
+    blackBox().SetFolderCap(1000);
+    blackBox().SetCaptureSpans(1, 10);
+    // The double writes nothing: the capture is as large as its name says.
+    blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+    ASSERT_TRUE(SavesEnd());
+    const QString capture = blackBox().LastSaved();
+    WriteFile(capture, QByteArray(300, 'z'));
+    blackBox().NoteEvent(QStringLiteral("mtu-offline")); // prunes after it
+    ASSERT_TRUE(SavesEnd());
+    QStringList left = QDir(folder).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(left, (QStringList{QFileInfo(capture).fileName(), "old-2.json", "old-2.log"}));
 }
 
 } // namespace

@@ -1,0 +1,291 @@
+#include "BlackBoxControl.h"
+
+#include "Dialogs.h"
+#include "FormSize.h"
+#include "HistoryTab.h"
+#include "Main.h"
+#include "Platform.h"
+#include "QEL_COPN_Interface.h"
+#include "RecordingSession.h"
+#include "SaveLastMinutesDialog.h"
+#include "TForm_MTU.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+namespace {
+
+const QString AUTOMATIC_KEY = QStringLiteral("BlackBox/Automatic");
+const QString MONITOR_LABEL_NAME = QStringLiteral("BlackBoxStatus");
+const QString LOG_SUFFIX = QStringLiteral(".log");
+const QString DOS_LINE_END = QStringLiteral("\r\n");
+// The library keeps the default when the configuration names none.
+constexpr int DEFAULT_KEPT_MINUTES = 10;
+constexpr int KEPT_MINUTES_MAX = 30;
+
+// The application's choices live beside its window positions.
+QSettings ApplicationSettings()
+{
+    return QSettings(FORM_INI, QSettings::IniFormat);
+}
+
+QLabel *StatusLabel(QStatusBar *bar, const QString &name)
+{
+    if (bar == nullptr)
+        return nullptr;
+    if (auto *label = bar->findChild<QLabel *>(name))
+        return label;
+    auto *label = new QLabel(bar);
+    label->setObjectName(name);
+    label->hide();
+    bar->addPermanentWidget(label);
+    return label;
+}
+
+int KeptMinutes()
+{
+    if (CopnInterface == nullptr)
+        return DEFAULT_KEPT_MINUTES;
+    const uint32_t minutes = QELCOPN_GetBlackBoxMinutes(&CopnInterface->CANopenConfiguration);
+    return minutes == 0 || minutes > KEPT_MINUTES_MAX ? DEFAULT_KEPT_MINUTES : int(minutes);
+}
+
+} // namespace
+
+TBlackBoxControl::TBlackBoxControl(TMainForm *form, QMenu *menu, QAction *saveLastMinutes)
+    : QObject(form), SaveLastMinutes(saveLastMinutes), form_(form)
+{
+    AutomaticBlackBox = new QAction(QStringLiteral("Automatic Black Box"), menu);
+    AutomaticBlackBox->setCheckable(true);
+    AutomaticBlackBox->setChecked(ApplicationSettings().value(AUTOMATIC_KEY, true).toBool());
+    AutomaticBlackBox->setStatusTip(
+        QStringLiteral("Save the minutes around a fault or the MTU going offline into the black-box folder"));
+    // Right after "Save Last Minutes...".
+    const QList<QAction *> items = menu->actions();
+    const qsizetype after = items.indexOf(saveLastMinutes) + 1;
+    menu->insertAction(after > 0 && after < items.size() ? items[after] : nullptr, AutomaticBlackBox);
+
+    const auto guarded = [this](void (TBlackBoxControl::*handler)()) {
+        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(SaveLastMinutes, &QAction::triggered, this, guarded(&TBlackBoxControl::SaveLastMinutesClick));
+    connect(AutomaticBlackBox, &QAction::triggered, this, guarded(&TBlackBoxControl::AutomaticBlackBoxClick));
+    captureClock_.start();
+    captureEnd_.setSingleShot(true);
+    connect(&captureEnd_, &QTimer::timeout, this, guarded(&TBlackBoxControl::SaveCapture));
+    statusHide_.setSingleShot(true);
+    connect(&statusHide_, &QTimer::timeout, this, [this] { ShowSaved(QString()); });
+    mainStatus_ = StatusLabel(form->StatusLine, QStringLiteral("BlackBoxStatusLine"));
+}
+
+TBlackBoxControl::~TBlackBoxControl()
+{
+    for (Save &save : saves_)
+        save.thread.join();
+}
+
+void TBlackBoxControl::WatchMonitor(TForm_MTU *monitor)
+{
+    if (monitor != nullptr && monitor->TabSheet_History != nullptr)
+        connect(monitor->TabSheet_History, &THistoryTab::EventsTaken, this, &TBlackBoxControl::NoteEvents,
+                Qt::UniqueConnection);
+}
+
+void TBlackBoxControl::SetCaptureSpans(int beforeSeconds, int afterMs)
+{
+    beforeSeconds_ = beforeSeconds;
+    afterMs_ = afterMs;
+}
+
+void TBlackBoxControl::UpdateActions(bool networkAccessOn)
+{
+    SaveLastMinutes->setEnabled(networkAccessOn);
+}
+
+void TBlackBoxControl::AutomaticBlackBoxClick()
+{
+    ApplicationSettings().setValue(AUTOMATIC_KEY, AutomaticBlackBox->isChecked());
+}
+
+void TBlackBoxControl::NoteEvents(const std::vector<THistoryEntry> &events)
+{
+    for (const THistoryEntry &event : events) {
+        if (event.Kind == THistoryKind::FaultActive)
+            NoteEvent(QStringLiteral("fault-%1").arg(event.FaultCode));
+        else if (event.Kind == THistoryKind::MtuOffline)
+            NoteEvent(QStringLiteral("mtu-offline"));
+    }
+}
+
+void TBlackBoxControl::NoteEvent(const QString &what)
+{
+    if (!AutomaticBlackBox->isChecked() || CopnInterface == nullptr)
+        return;
+    const qint64 now = captureClock_.elapsed();
+    if (!pending_) {
+        const QString folder = BlackBoxFolder();
+        if (!QDir().mkpath(folder)) {
+            ReportFailure(QStringLiteral("Cannot Create Folder"), folder, uint32_t(errno));
+            return;
+        }
+        pending_ = Capture{folder + QLatin1Char('/') + ProposedRecordingName(QDateTime::currentDateTime(), what),
+                           now - qint64(beforeSeconds_) * 1000};
+    }
+    // The span after runs from the latest event.
+    captureEnd_.start(afterMs_);
+}
+
+void TBlackBoxControl::SaveCapture()
+{
+    if (!pending_)
+        return;
+    const Capture capture = *pending_;
+    pending_.reset();
+    captureEnd_.stop();
+    const qint64 spanMs = captureClock_.elapsed() - capture.startMs;
+    SaveInBackground(capture.path, uint32_t(std::max<qint64>(1, (spanMs + 999) / 1000)), true);
+}
+
+void TBlackBoxControl::SaveLastMinutesClick()
+{
+    if (CopnInterface == nullptr)
+        return;
+    const QString folder = BlackBoxFolder();
+    // The folder is only proposed: a failure to make it matters only if
+    // the user keeps it.
+    QDir().mkpath(folder);
+    const std::optional<TSaveLastMinutesChoice> choice = TSaveLastMinutesDialog::Ask(
+        KeptMinutes(), folder + QLatin1Char('/') + ProposedRecordingName(QDateTime::currentDateTime(), QStringLiteral("saved")),
+        form_);
+    if (!choice)
+        return;
+    QString path = choice->Path;
+    // The session file goes beside NAME.log: the name keeps its suffix.
+    if (!path.endsWith(LOG_SUFFIX))
+        path += LOG_SUFFIX;
+    // A manual save is reported every time it fails.
+    failureReported_ = false;
+    SaveInBackground(path, uint32_t(choice->Minutes) * 60, false);
+}
+
+void TBlackBoxControl::SaveInBackground(const QString &path, uint32_t seconds, bool automatic)
+{
+    // The worker touches nothing of the binding but the export itself.
+    const auto save = CopnInterface != nullptr ? CopnInterface->pfnTrace_SaveRecent : nullptr;
+    const uint32_t handle = CopnInterface != nullptr ? CopnInterface->InterfaceHandle : 0;
+    if (save == nullptr) {
+        Saved(path, uint32_t(ENOSYS), automatic);
+        return;
+    }
+    const uint64_t id = ++lastSaveId_;
+    Save &entry = saves_.emplace_back();
+    entry.id = id;
+    entry.thread = std::thread([this, save, handle, path, seconds, automatic, id] {
+        const uint32_t error = save(handle, QFile::encodeName(path).constData(), seconds) != 0 ? 0 : GetLastError();
+        QMetaObject::invokeMethod(
+            this,
+            [this, path, error, automatic, id] {
+                JoinSave(id);
+                Saved(path, error, automatic);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TBlackBoxControl::JoinSave(uint64_t id)
+{
+    // Gone already when Finish waited for it.
+    const auto it = std::find_if(saves_.begin(), saves_.end(), [id](const Save &s) { return s.id == id; });
+    if (it == saves_.end())
+        return;
+    it->thread.join();
+    saves_.erase(it);
+}
+
+void TBlackBoxControl::Saved(const QString &path, uint32_t error, bool automatic)
+{
+    if (error != 0) {
+        ReportFailure(QString::fromLatin1(automatic ? "Cannot Save Black Box" : "Cannot Save Last Minutes"), path, error);
+        emit SaveEnded(QString());
+        return;
+    }
+    failureReported_ = false;
+    lastSaved_ = path;
+    if (automatic)
+        PruneFolder(path);
+    ShowSaved(path);
+    emit SaveEnded(path);
+}
+
+void TBlackBoxControl::Finish()
+{
+    SaveCapture();
+    for (Save &save : saves_)
+        save.thread.join();
+    saves_.clear();
+}
+
+void TBlackBoxControl::ReportFailure(const QString &text, const QString &subject, uint32_t code)
+{
+    // Once until a save succeeds again: a full disk is not news at every fault.
+    if (failureReported_)
+        return;
+    failureReported_ = true;
+    const QString reason = code != 0 ? DOS_LINE_END + QString::fromLocal8Bit(std::strerror(int(code))) : QString();
+    ShowMessageBox(text + DOS_LINE_END + subject + reason, QStringLiteral("Error"));
+}
+
+void TBlackBoxControl::ShowSaved(const QString &path)
+{
+    const QString text = path.isEmpty() ? QString() : QStringLiteral("Black box: %1").arg(RecordingDisplayName(path));
+    QLabel *monitorLabel = Form_MTU != nullptr ? StatusLabel(Form_MTU->StatusBar1, MONITOR_LABEL_NAME) : nullptr;
+    for (QLabel *label : {mainStatus_, monitorLabel}) {
+        if (label == nullptr)
+            continue;
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    }
+    if (!text.isEmpty())
+        statusHide_.start(STATUS_SHOWN_MS);
+}
+
+void TBlackBoxControl::PruneFolder(const QString &keep) const
+{
+    // A capture is its .log and .json: they go together, oldest first.
+    QDir folder(QFileInfo(keep).absolutePath());
+    std::map<QString, std::pair<QDateTime, qint64>> captures;
+    for (const QFileInfo &file : folder.entryInfoList({"*.log", "*.json"}, QDir::Files)) {
+        auto &[modified, bytes] = captures[file.completeBaseName()];
+        modified = std::max(modified, file.lastModified());
+        bytes += file.size();
+    }
+    qint64 total = 0;
+    std::vector<std::pair<QDateTime, QString>> byAge;
+    for (const auto &[name, figures] : captures) {
+        total += figures.second;
+        byAge.emplace_back(figures.first, name);
+    }
+    std::sort(byAge.begin(), byAge.end());
+    const QString kept = QFileInfo(keep).completeBaseName();
+    for (const auto &[modified, name] : byAge) {
+        if (total <= folderCap_)
+            break;
+        if (name == kept)
+            continue;
+        total -= captures[name].second;
+        folder.remove(name + LOG_SUFFIX);
+        folder.remove(name + QStringLiteral(".json"));
+    }
+}
