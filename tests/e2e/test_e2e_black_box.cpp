@@ -6,6 +6,7 @@
 
 #include "BlackBoxControl.h"
 #include "CandumpLine.h"
+#include "ReadTraceLog.h"
 #include "GatewayObjects.h"
 #include "Main.h"
 #include "RecordingSession.h"
@@ -31,19 +32,6 @@ const bool applicationInstalled = InstallApplication([](int &argc, char **argv) 
     return new QApplication(argc, argv);
 });
 
-std::vector<trace::TraceRecord> ReadLog(const QString &path)
-{
-    std::vector<trace::TraceRecord> records;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        trace::TraceRecord r;
-        if (trace::parseLine(line.toStdString(), &r) == trace::ParseResult::Frame)
-            records.push_back(r);
-    }
-    return records;
-}
 
 bool IsOfflineReport(const trace::TraceRecord &r)
 {
@@ -94,7 +82,7 @@ TEST(EndToEndBlackBox, TheMtuGoingOfflineIsCapturedWithTheSpanBeforeIt)
 
     EXPECT_EQ(QFileInfo(capture).absolutePath(), QFileInfo(BlackBoxFolder()).absoluteFilePath());
     EXPECT_TRUE(QFileInfo::exists(SessionFilePath(capture)));
-    const std::vector<trace::TraceRecord> records = ReadLog(capture);
+    const std::vector<trace::TraceRecord> records = ReadTraceLog(capture);
     ASSERT_FALSE(records.empty());
     const auto offline = std::find_if(records.rbegin(), records.rend(), IsOfflineReport);
     ASSERT_NE(offline, records.rend()) << "the event itself is in it";

@@ -2,6 +2,7 @@
 // and what it leaves behind when it cannot write.
 #include "BlackBox.h"
 #include "CandumpLine.h"
+#include "ReadTraceLog.h"
 
 #include <gtest/gtest.h>
 
@@ -40,19 +41,6 @@ uint64_t numberOf(const CanFrame &f)
     return n;
 }
 
-std::vector<TraceRecord> readLog(const QString &path)
-{
-    std::vector<TraceRecord> records;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        TraceRecord r;
-        if (parseLine(line.toStdString(), &r) == ParseResult::Frame)
-            records.push_back(r);
-    }
-    return records;
-}
 
 QJsonObject readJson(const QString &path)
 {
@@ -84,7 +72,7 @@ TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
     SessionInfo info;
     info.accessPoint = "tcp://127.0.0.1:1/can1";
     ASSERT_TRUE(box.save(path.toStdString(), 10, info, now));
-    const std::vector<TraceRecord> saved = readLog(path);
+    const std::vector<TraceRecord> saved = ReadTraceLog(path);
     // 10 s back: frames 90 to 99, the remote and the error frame.
     ASSERT_EQ(saved.size(), 12u);
     const int64_t wallNow = wallMicros();
@@ -106,7 +94,7 @@ TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
 
     // More than is kept: everything kept.
     ASSERT_TRUE(box.save(path.toStdString(), 3600, info, now));
-    EXPECT_EQ(readLog(path).size(), 102u);
+    EXPECT_EQ(ReadTraceLog(path).size(), 102u);
 }
 
 TEST(BlackBox, AFullRingKeepsTheNewestFramesOnly)
@@ -119,7 +107,7 @@ TEST(BlackBox, AFullRingKeepsTheNewestFramesOnly)
     QTemporaryDir dir;
     const QString path = dir.path() + "/all.log";
     ASSERT_TRUE(box.save(path.toStdString(), 3600, {}, monotonicMicros()));
-    const std::vector<TraceRecord> saved = readLog(path);
+    const std::vector<TraceRecord> saved = ReadTraceLog(path);
     ASSERT_EQ(saved.size(), box.capacity());
     EXPECT_EQ(numberOf(saved.front().frame), 1000u);
     EXPECT_EQ(numberOf(saved.back().frame), total - 1);
@@ -142,7 +130,7 @@ TEST(BlackBox, ASaveOvertakenByFramesHoldsOnlyWholeFramesInOrder)
     stop = true;
     producer.join();
     ASSERT_TRUE(saved);
-    const std::vector<TraceRecord> records = readLog(path);
+    const std::vector<TraceRecord> records = ReadTraceLog(path);
     ASSERT_FALSE(records.empty());
     const QJsonObject session = readJson(dir.path() + "/busy.json");
     EXPECT_EQ(session["frames_written"].toInt(), int(records.size()));
@@ -184,7 +172,7 @@ TEST(BlackBox, ASaveThatCannotWriteFailsAndLeavesNothing)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 0);
     // The frames are still there for a save that can write.
     ASSERT_TRUE(box.save(path.toStdString(), 60, {}, now));
-    EXPECT_EQ(readLog(path).size(), 1u);
+    EXPECT_EQ(ReadTraceLog(path).size(), 1u);
 }
 
 } // namespace

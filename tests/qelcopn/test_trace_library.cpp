@@ -1,6 +1,7 @@
 // Recording through the library's exports: every frame both ways, stamped,
 // and a close that ends the recording with everything written.
 #include "CandumpLine.h"
+#include "ReadTraceLog.h"
 #include "LibraryFixture.h"
 
 #include <QCoreApplication>
@@ -12,24 +13,6 @@
 
 #include <cerrno>
 #include <vector>
-
-namespace {
-
-std::vector<trace::TraceRecord> readLog(const QString &path)
-{
-    std::vector<trace::TraceRecord> records;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        trace::TraceRecord r;
-        if (trace::parseLine(line.toStdString(), &r) == trace::ParseResult::Frame)
-            records.push_back(r);
-    }
-    return records;
-}
-
-} // namespace
 
 TEST_F(LibraryTest, RecordsBothWaysUntilCloseInterface)
 {
@@ -65,7 +48,7 @@ TEST_F(LibraryTest, RecordsBothWaysUntilCloseInterface)
     ASSERT_NE(CloseInterface(h), 0);
     h = 0;
 
-    std::vector<trace::TraceRecord> records = readLog(log);
+    std::vector<trace::TraceRecord> records = ReadTraceLog(log);
     std::vector<trace::TraceRecord> mine;
     for (const trace::TraceRecord &r : records)
         if (r.frame.id != 0x77F) // the fixture's heartbeats may come late
@@ -128,7 +111,7 @@ TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
     // More seconds than were kept: all of it.
     ASSERT_NE(Trace_SaveRecent(h, log.toUtf8().constData(), 600), 0);
     std::vector<trace::TraceRecord> mine;
-    for (const trace::TraceRecord &r : readLog(log))
+    for (const trace::TraceRecord &r : ReadTraceLog(log))
         if (r.frame.id != 0x77F)
             mine.push_back(r);
     ASSERT_EQ(mine.size(), 3u);
@@ -154,7 +137,7 @@ TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
     ASSERT_TRUE(eventually([&] { return pdoReceived(2); }));
     ASSERT_NE(Trace_SaveRecent(h, log.toUtf8().constData(), 60), 0);
     mine.clear();
-    for (const trace::TraceRecord &r : readLog(log))
+    for (const trace::TraceRecord &r : ReadTraceLog(log))
         if (r.frame.id != 0x77F)
             mine.push_back(r);
     ASSERT_EQ(mine.size(), 1u);
