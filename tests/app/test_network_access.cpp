@@ -18,7 +18,9 @@ using qeldouble::Call;
 
 std::vector<Call> StartCalls(uint8_t ownNodeId, uint32_t baud)
 {
+    // The black box is sized (0: the default) before frames flow.
     std::vector<Call> calls = {{"OpenInterface", {}, {}},
+                               {"Trace_SetBlackBoxMinutes", {HANDLE, 0}, {}},
                                {"SetNodeID", {HANDLE, ownNodeId}, {}},
                                {"SetBaud", {HANDLE, baud}, {}},
                                {"SetOnline", {HANDLE, 1}, {}}};
@@ -131,9 +133,9 @@ TEST_F(NetworkAccess, FailedOpenNamesTheCauseAndChangesNoControl)
 TEST_F(NetworkAccess, FailureOnTheWayOnlineStopsThereAndLeavesTheInterfaceOpen)
 {
     const std::tuple<const char *, const char *, size_t> cases[] = {
-        {"SetNodeID", "Cannot Set Node ID", 2},
-        {"SetBaud", "Cannot Set Baud", 3},
-        {"SetOnline", "Cannot Go Online", 4},
+        {"SetNodeID", "Cannot Set Node ID", 3},
+        {"SetBaud", "Cannot Set Baud", 4},
+        {"SetOnline", "Cannot Go Online", 5},
     };
     const std::vector<Call> fullStart = StartCalls(5, 250000);
     for (const auto &[failing, text, callsMade] : cases) {
