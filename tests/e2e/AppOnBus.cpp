@@ -90,9 +90,10 @@ void AppOnBus::StopNetworkAccess()
     MainForm->Button_NetworkStopAccess->click();
 }
 
-void AppOnBus::Browse()
+void AppOnBus::Browse(bool resetFirst)
 {
-    boxes.answers = {QMessageBox::Yes};
+    boxes.answers = resetFirst ? std::deque<QMessageBox::StandardButton>{QMessageBox::Yes}
+                               : std::deque<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::Yes};
     MainForm->Button_NetworkBrowse->click();
 }
 

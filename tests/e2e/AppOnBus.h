@@ -48,8 +48,9 @@ public:
     void Choose(QRadioButton *mode);
     void StartNetworkAccess();
     void StopNetworkAccess();
-    // Network Browse, answering the warning with Yes.
-    void Browse();
+    // Network Browse, answering the warning with Yes (reset every node
+    // first), or with No and then Yes (survey without the reset).
+    void Browse(bool resetFirst = true);
     // Opens the monitor window, runs `look` while it shows modally, then
     // closes it; false when it did not show modally.
     bool WhileMonitorShows(const std::function<void()> &look);
