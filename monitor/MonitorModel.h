@@ -107,4 +107,8 @@ public:
     // monitor was created or Lock Data was last released. Until then the row
     // has no reception time to show and no earlier receipt to measure a gap from.
     uint8_t MtuRowHasReceipt[256] = {};
+    // 1 while row n's value column shows a value the display drew, 0 from the
+    // monitor's creation and from each release of Lock Data until the next
+    // pass draws it: a row whose value was never shown cannot have changed.
+    uint8_t MtuValueDrawn[256] = {};
 };

@@ -126,7 +126,7 @@ void TForm_MTU::DisplayMtuData()
         const bool hasTime = newReceipt || MtuRowHasReceipt[n] != 0;
         const float ms = ReceptionMs(rxTime2);
 
-        if (lockData && value != MtuValueShown[n]) {
+        if (lockData && MtuValueDrawn[n] != 0 && value != MtuValueShown[n]) {
             // Frozen: column 2 keeps the value from before the change, and the
             // shown copies stay so that later receipts land here again.
             std::snprintf(text, sizeof text, "DS=0x%08lx", static_cast<unsigned long>(uint32_t(MtuValueShown[n])));
@@ -164,6 +164,7 @@ void TForm_MTU::DisplayMtuData()
             MtuRowHasReceipt[n] = 1;
         }
         MtuValueShown[n] = value;
+        MtuValueDrawn[n] = 1;
         MtuRxTime2Shown[n] = rxTime2;
         MtuRxTime1Shown[n] = rxTime1;
     }
@@ -231,6 +232,7 @@ void TForm_MTU::CheckBox_DataLockedClick()
         MtuRxTime2[n].store(0, relaxed);
         MtuRxTime2Shown[n] = 0;
         MtuRowLocked[n] = 0;
+        MtuValueDrawn[n] = 0;
         // Receipts taken before the release are not the row's: until the next
         // one it has no time to show and no gap to measure. Taking the first
         // time word as seen (after the resets above) keeps a receipt that lands

@@ -204,6 +204,26 @@ TEST_F(MonitorWindow, LockDataFreezesAChangedRowUntilReleased)
     EXPECT_EQ(Mtu(5, 2), "300.00");
 }
 
+TEST_F(MonitorWindow, LockDataCheckedAgainBeforeTheNextPassFreezesNoRow)
+{
+    Receive(2, 100, 1000);
+    Tick();
+    for (int click = 0; click < 3; ++click)
+        form->CheckBox_DataLocked->click();
+    ASSERT_TRUE(form->CheckBox_DataLocked->isChecked());
+
+    // The release left nothing shown to change from: every row is live.
+    Receive(2, 100, 1100);
+    Tick();
+    EXPECT_EQ(Mtu(2, 2), "100");
+    EXPECT_EQ(Mtu(2, 3), "Missing Data");
+    EXPECT_EQ(Background(form->AdvStringGrid_MTU_Data, 1, 2), WindowColour());
+    // A change from what the row now shows still freezes it.
+    Receive(2, 101, 1200);
+    Tick();
+    EXPECT_EQ(Mtu(2, 2), "DS=0x00000064");
+}
+
 TEST_F(MonitorWindow, ZeroTimesKeepsTheGapColumnUntilTheNextGap)
 {
     Receive(4, 1, 1000);
