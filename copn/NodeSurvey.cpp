@@ -44,6 +44,10 @@ int32_t TQEL_COPN_Interface::SurveyNode(uint8_t nodeId)
 
 int32_t TQEL_COPN_Interface::ReadNodeIdentity(uint8_t nodeId)
 {
+    // Public, so any byte may come here; past the table lie the stored
+    // configuration records.
+    if (nodeId >= NODE_TABLE_SIZE)
+        return 0;
     NodeIdentity &node = NodeTable[nodeId];
     node.ValidFields = 0;
     SetSDOTimeout(SURVEY_SDO_TIMEOUT);

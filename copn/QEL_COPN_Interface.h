@@ -109,6 +109,7 @@ public:
     // The node identity survey (NodeSurvey.cpp).
     int32_t SurveyNodes();
     int32_t SurveyNode(uint8_t nodeId);
+    // 0 without a call for a node ID past the table.
     int32_t ReadNodeIdentity(uint8_t nodeId);
 };
 

@@ -148,6 +148,18 @@ TEST_F(Survey, NodeIdsOutsideOneTo127AreRefusedUntouched)
         EXPECT_EQ(copn->SurveyNode(uint8_t(id)), 0) << id;
     EXPECT_TRUE(qeldouble::Calls().empty());
     EXPECT_EQ(copn->NodeTable[0].ValidFields, 0x55u);
+
+    // Read directly, a node past the table would be written over the stored
+    // configuration behind it.
+    const HardwareConfiguration hardware = copn->HardwareConfiguration;
+    const CANopenConfiguration canopen = copn->CANopenConfiguration;
+    for (int id : {128, 255}) {
+        ScriptNode(uint8_t(id), 0x141, 1101);
+        EXPECT_EQ(copn->ReadNodeIdentity(uint8_t(id)), 0) << id;
+    }
+    EXPECT_TRUE(qeldouble::Calls().empty());
+    EXPECT_EQ(std::memcmp(&copn->HardwareConfiguration, &hardware, sizeof hardware), 0);
+    EXPECT_EQ(std::memcmp(&copn->CANopenConfiguration, &canopen, sizeof canopen), 0);
 }
 
 TEST_F(Survey, OfflineOrUnansweredQueryClearsOnlineOnly)
