@@ -6,6 +6,11 @@ TThread::TThread(bool createSuspended) : createSuspended_(createSuspended) {}
 
 TThread::~TThread()
 {
+    BeforeDestruction();
+}
+
+void TThread::BeforeDestruction()
+{
     Terminate();
     WaitFor();
 }

@@ -13,7 +13,7 @@ public:
     explicit TThread(bool createSuspended);
     TThread(const TThread &) = delete;
     TThread &operator=(const TThread &) = delete;
-    // Terminates and joins a thread that still runs.
+    // Joins a thread that still runs; see BeforeDestruction.
     virtual ~TThread();
 
     // Starts a thread that was created suspended; does nothing otherwise.
@@ -35,6 +35,11 @@ protected:
     // each final class calls this last in its constructor. A thread created
     // running starts here; a suspended one waits for Resume.
     void AfterConstruction();
+    // Its counterpart: each final class calls it first in its destructor.
+    // By the time the base destructor runs the derived members are gone and
+    // Execute would be running on half an object, so the thread is
+    // terminated and joined while the whole object still exists.
+    void BeforeDestruction();
 
 private:
     void start();

@@ -10,6 +10,11 @@ TThread_Emergency::TThread_Emergency(bool createSuspended) : TThread(createSuspe
     AfterConstruction();
 }
 
+TThread_Emergency::~TThread_Emergency()
+{
+    BeforeDestruction();
+}
+
 bool TThread_Emergency::ReadOne()
 {
     SenderNodeId = 0;

@@ -9,6 +9,7 @@
 class TThread_Emergency : public TThread {
 public:
     explicit TThread_Emergency(bool createSuspended);
+    ~TThread_Emergency() override;
 
     // Owned by the thread: the message just read.
     uint8_t SenderNodeId = 0;

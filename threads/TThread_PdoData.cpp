@@ -11,6 +11,11 @@ TThread_PdoData::TThread_PdoData(bool createSuspended) : TThread(createSuspended
     AfterConstruction();
 }
 
+TThread_PdoData::~TThread_PdoData()
+{
+    BeforeDestruction();
+}
+
 bool TThread_PdoData::ReadOne()
 {
     const uint8_t node = PdoNodeId.load(std::memory_order_relaxed);

@@ -11,6 +11,7 @@
 class TThread_PdoData : public TThread {
 public:
     explicit TThread_PdoData(bool createSuspended);
+    ~TThread_PdoData() override;
 
     // Written by the user-interface thread, also while the thread runs;
     // the next pass uses the new values.

@@ -69,7 +69,14 @@ TEST(Platform, WaitOnNoEventFailsAtOnce)
 
 class CountingThread : public TThread {
 public:
-    explicit CountingThread(bool suspended) : TThread(suspended) { AfterConstruction(); }
+    // `endedFirst`, when given, learns as the members go whether Execute had
+    // already returned.
+    explicit CountingThread(bool suspended, bool *endedFirst = nullptr)
+        : TThread(suspended), witness{this, endedFirst}
+    {
+        AfterConstruction();
+    }
+    ~CountingThread() override { BeforeDestruction(); }
     std::atomic<int> passes{0};
 
 protected:
@@ -80,6 +87,17 @@ protected:
             Sleep(1);
         }
     }
+
+private:
+    struct Witness {
+        const TThread *owner;
+        bool *endedFirst;
+        ~Witness()
+        {
+            if (endedFirst != nullptr)
+                *endedFirst = owner->Finished();
+        }
+    } witness;
 };
 
 TEST(Thread, SuspendedThreadRunsOnlyAfterResume)
@@ -98,12 +116,14 @@ TEST(Thread, SuspendedThreadRunsOnlyAfterResume)
     EXPECT_TRUE(thread.Finished());
 }
 
-TEST(Thread, RunningThreadStartsAtOnceAndDestructorJoins)
+TEST(Thread, DeletingARunningThreadEndsItsBodyBeforeItsMembersGo)
 {
-    auto *thread = new CountingThread(false);
+    bool endedFirst = false;
+    auto *thread = new CountingThread(false, &endedFirst);
     while (thread->passes.load() == 0)
         Sleep(1);
-    delete thread; // terminates and joins
+    delete thread;
+    EXPECT_TRUE(endedFirst);
 }
 
 TEST(Thread, NeverResumedThreadIsDestroyedWithoutRunning)
