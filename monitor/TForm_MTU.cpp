@@ -29,12 +29,11 @@ TForm_MTU *Form_MTU = nullptr;
 
 namespace {
 
-// The original's MS Sans Serif, Tahoma and Arial do not exist here; DejaVu
-// Sans is on every Debian desktop. It runs wider, so the sizes are those at
-// which every caption and header fits its control, and they are given in
-// pixels because the layout is: at 96 dpi the window's 11 px is 8 point,
-// the grids' 9 px is 7 point (about as wide as 8-point Tahoma) and the
-// offline banner's 17 px is 13 point (16-point Arial would not fit).
+// DejaVu Sans, which every Debian desktop has. The sizes are those at which
+// every caption and header fits its control in the window's fixed layout,
+// and they are given in pixels because the layout is: at 96 dpi the
+// window's 11 px is 8 point, the grids' 9 px is 7 point and the offline
+// banner's 17 px is 13 point, the largest at which it fits its place.
 const char *const UI_FONT_FAMILY = "DejaVu Sans";
 constexpr int WINDOW_FONT_PIXELS = 11;
 constexpr int GRID_FONT_PIXELS = 9;
@@ -209,7 +208,8 @@ void TForm_MTU::CreateComponents()
     connect(Timer_Flash, &QTimer::timeout, this, &TForm_MTU::Timer_FlashTimer);
     connect(Button_Close, &QPushButton::clicked, this, &TForm_MTU::Button_CloseClick);
     connect(Button1, &QPushButton::clicked, this, &TForm_MTU::Button1Click);
-    // Also when the box is set from code, as the original's click event was.
+    // Toggled rather than clicked: a box set from code must freeze and thaw
+    // the rows just as a click does.
     connect(CheckBox_DataLocked, &QCheckBox::toggled, this, &TForm_MTU::CheckBox_DataLockedClick);
 }
 
