@@ -47,7 +47,10 @@ using NetworkAccess = NetworkWindow;
 TEST_F(NetworkAccess, StartOpensGoesOnlineAndAddsNodesOneTo99)
 {
     form->AdvSpinEdit_NodeID->SetText(QStringLiteral("12"));
+    const std::vector<std::string> blocking = {"OpenInterface", "Trace_SetBlackBoxMinutes", "SetOnline", "AddNode"};
+    const auto cursors = WatchCursor(blocking);
     StartAccess();
+    ExpectHourglassIn(*cursors, blocking);
 
     // InterfaceNodeID 0x105 reaches the library as its low byte.
     ExpectCalls(qeldouble::Calls(), StartCalls(5, 250000));
@@ -191,6 +194,8 @@ TEST_F(NetworkAccess, StopEndsTheThreadsResetsTheGatewayWaitsThenGoesOfflineAndC
     ExpectCalls(WindowCalls(), {{"NMT_ResetCommunication", {HANDLE, 12}, {}},
                                 {"SetOnline", {HANDLE, 0}, {}},
                                 {"CloseInterface", {HANDLE}, {}}});
+    EXPECT_GE(Between("NMT_ResetCommunication", "SetOnline"), std::chrono::milliseconds(100))
+        << "the reset has its time on the bus before the adapter goes offline";
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(Shown(), AT_START_UP);
     EXPECT_EQ(form->StaticText_NodeFound->text(), QStringLiteral("None"));
@@ -234,12 +239,16 @@ TEST_F(NetworkAccess, StopThatCannotGoOfflineKeepsTheInterfaceAndMayBePressedAga
     EXPECT_EQ(Shown(), AT_START_UP);
 }
 
-TEST_F(NetworkAccess, WithoutTheBindingStartDoesNothingAndStopOnlyResetsTheControls)
+TEST_F(NetworkAccess, WithoutTheBindingStartAndStopCallNothingAndChangeNoControl)
 {
     delete CopnInterface;
     CopnInterface = nullptr;
     qeldouble::ClearCalls();
     StartAccess();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(Shown(), AT_START_UP);
+    // Stop is disabled here; its handler is called as a shortcut would.
+    form->Button_NetworkStopAccessClick();
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(Shown(), AT_START_UP);
     EXPECT_EQ(form->OpenNetworkInterface(), 0);

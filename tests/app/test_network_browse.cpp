@@ -88,9 +88,13 @@ TEST_F(NetworkBrowse, NoThenAnythingButYesSendsNothingAndSurveysNothing)
 TEST_F(NetworkBrowse, YesResetsAllWaitsSurveysThenStartsAndMonitorsTheGateway)
 {
     ScriptNode(5, GATEWAY_VENDOR, 1101);
+    const auto cursors = WatchCursor({"NMT_ResetCommunication", "GetNodeOnline"});
     Browse({QMessageBox::Yes});
     ASSERT_EQ(boxes.boxes.size(), 1u);
+    ExpectHourglassIn(*cursors, {"NMT_ResetCommunication", "GetNodeOnline"});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_GE(Between("NMT_ResetCommunication", "GetNodeOnline"), std::chrono::milliseconds(1000))
+        << "every node has its second to boot again before the survey";
 
     const auto calls = WindowCalls();
     ASSERT_FALSE(calls.empty());
@@ -132,8 +136,10 @@ TEST_F(NetworkBrowse, NoThenYesSurveysWithoutAnyResetAndMonitorsInCosMode)
     StartAccess();
     qeldouble::ClearCalls();
     ScriptNode(9, GATEWAY_VENDOR, 1104);
+    const auto cursors = WatchCursor({"GetNodeOnline"});
 
     Browse({QMessageBox::No, QMessageBox::Yes});
+    ExpectHourglassIn(*cursors, {"GetNodeOnline"});
     EXPECT_EQ(qeldouble::CallCount("NMT_ResetCommunication"), 0u);
     EXPECT_EQ(WindowCalls().at(0).name, "GetNodeOnline");
     EXPECT_EQ(AfterSurvey(WindowCallNames()), StartAndMonitorCalls());

@@ -166,6 +166,23 @@ TEST_F(MonitorStartStop, StopMonitorEndsThePdoThreadBeforeTheEmergencyThread)
     heldRead = nullptr;
 }
 
+TEST_F(MonitorStartStop, StopWakesThePdoThreadFromItsWaitForTheEvent)
+{
+    const EVENT_HANDLE event = CreateCountingEvent();
+    qeldouble::SetPdoEvent(event);
+    StartAccess();
+    ASSERT_TRUE(OpenAndCloseMonitor());
+    // Nothing is queued: after each read the thread waits out 500 ms for the
+    // event. Stopping just after one, a stop that only waited would take them all.
+    const size_t reads = qeldouble::CallCount("COP_PDO_Read_Data_wTime");
+    ASSERT_TRUE(qeldouble::WaitForCalls("COP_PDO_Read_Data_wTime", reads + 1));
+    const auto stopping = std::chrono::steady_clock::now();
+    form->StopMonitor();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(400));
+    EXPECT_EQ(PdoDataThread, nullptr);
+    CloseHandle(event);
+}
+
 TEST_F(MonitorStartStop, ClosingTheMainWindowWhileMonitoringEndsTheThreadsBeforeTheLibraryGoes)
 {
     StartAccess();

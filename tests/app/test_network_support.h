@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,8 +24,10 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +88,35 @@ inline bool WaitUntil(const std::function<bool()> &condition, std::chrono::secon
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// The shapes of the override cursor (-1 for none) seen inside each call of
+// the exports named, as the window works. The hooks share the record, so it
+// outlives the test's scope.
+using CursorsSeen = std::map<std::string, std::set<int>>;
+inline std::shared_ptr<CursorsSeen> WatchCursor(const std::vector<std::string> &exports)
+{
+    auto seen = std::make_shared<CursorsSeen>();
+    for (const std::string &name : exports)
+        qeldouble::OnCall(name, [seen, name] {
+            const QCursor *cursor = QApplication::overrideCursor();
+            (*seen)[name].insert(cursor != nullptr ? int(cursor->shape()) : -1);
+        });
+    return seen;
+}
+
+inline void ExpectHourglassIn(const CursorsSeen &seen, const std::vector<std::string> &exports)
+{
+    for (const std::string &name : exports) {
+        const auto it = seen.find(name);
+        EXPECT_TRUE(it != seen.end() && it->second == std::set<int>{Qt::WaitCursor}) << name;
+    }
+}
+
+// How long after the first call of `first` the first call of `then` came.
+inline std::chrono::steady_clock::duration Between(const std::string &first, const std::string &then)
+{
+    return qeldouble::CallsTo(then).at(0).at - qeldouble::CallsTo(first).at(0).at;
 }
 
 // A node that answers the survey with the given identity.

@@ -39,6 +39,7 @@ struct State {
     std::map<std::string, int32_t> results;
     std::map<std::string, std::deque<int32_t>> queuedResults;
     std::map<std::string, uint32_t> lastErrors;
+    std::map<std::string, std::function<void()>> hooks;
     HardwareConfiguration storedHw{};
     CANopenConfiguration storedCo{};
     std::optional<std::pair<HardwareConfiguration, CANopenConfiguration>> windowRecords;
@@ -59,6 +60,7 @@ struct State {
         results.clear();
         queuedResults.clear();
         lastErrors.clear();
+        hooks.clear();
         storedHw = {};
         storedCo = {};
         windowRecords.reset();
@@ -93,14 +95,19 @@ public:
     Exchange(const char *name, std::vector<uint64_t> args, std::string text = {})
         : s_(state()), lock_(s_.mutex), name_(name)
     {
-        s_.calls.push_back({name_, std::move(args), std::move(text)});
+        s_.calls.push_back({name_, std::move(args), std::move(text), std::chrono::steady_clock::now()});
         if (auto it = s_.lastErrors.find(name_); it != s_.lastErrors.end())
             lastError_ = it->second;
+        if (auto it = s_.hooks.find(name_); it != s_.hooks.end())
+            hook_ = it->second;
     }
     ~Exchange()
     {
         lock_.unlock();
         s_.called.notify_all();
+        // Unlocked, so that the hook may ask the double too.
+        if (hook_)
+            hook_();
         if (lastError_)
             errno = static_cast<int>(*lastError_);
     }
@@ -143,6 +150,7 @@ private:
     std::unique_lock<std::mutex> lock_;
     std::string name_;
     std::optional<uint32_t> lastError_;
+    std::function<void()> hook_;
 };
 
 template <typename T> int32_t uploadNumber(Exchange &ex, uint8_t node, uint16_t index, uint8_t sub, T *value)
@@ -208,7 +216,7 @@ void Record(const std::string &name, std::vector<uint64_t> args)
 {
     {
         std::lock_guard lock(state().mutex);
-        state().calls.push_back({name, std::move(args), {}});
+        state().calls.push_back({name, std::move(args), {}, std::chrono::steady_clock::now()});
     }
     state().called.notify_all();
 }
@@ -220,6 +228,15 @@ bool WaitForCalls(const std::string &name, size_t count, std::chrono::millisecon
         return size_t(std::count_if(state().calls.begin(), state().calls.end(),
                                     [&](const Call &call) { return call.name == name; })) >= count;
     });
+}
+
+void OnCall(const std::string &name, std::function<void()> hook)
+{
+    std::lock_guard lock(state().mutex);
+    if (hook)
+        state().hooks[name] = std::move(hook);
+    else
+        state().hooks.erase(name);
 }
 
 void SetResult(const std::string &name, int32_t result)

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,6 +38,8 @@ struct Call {
     std::vector<uint64_t> args;
     // The path handed to ReadConfiguration and SaveConfiguration.
     std::string text;
+    // When the export was entered.
+    std::chrono::steady_clock::time_point at{};
 };
 
 // Forgets every call and every script.
@@ -53,6 +56,11 @@ void Record(const std::string &name, std::vector<uint64_t> args = {});
 // Waits until `name` has been called at least `count` times in all.
 bool WaitForCalls(const std::string &name, size_t count,
                   std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// Runs `hook` inside every later call of the export `name`, on the calling
+// thread, before the export returns: to look at what holds while the
+// library works. An empty hook removes it.
+void OnCall(const std::string &name, std::function<void()> hook);
 
 void SetResult(const std::string &name, int32_t result);
 void QueueResults(const std::string &name, std::vector<int32_t> results);
