@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <map>
 
@@ -169,8 +171,16 @@ TEST_F(Replay, ARecordingOfTheTableShowsTheTableAndTheRecordedLargestGaps)
         ASSERT_EQ(recorded.size(), size_t(MTU_ROWS));
 
         ReplayShows(recording, [&] {
-            ASSERT_TRUE(app.Until([] { return EveryRowHasAGapOver(PAUSE_MS); }));
-            EXPECT_TRUE(EveryRowShows(tableMtuValue, tableDinBusByte));
+            // The rows fill in the recording's order: wait for every value and
+            // gap checked below.
+            const auto gapsAsRecorded = [&] {
+                return std::all_of(recorded.begin(), recorded.end(),
+                                   [](const auto &row) { return std::abs(MaxGapMs(row.first) - row.second) <= 1.0; });
+            };
+            ASSERT_TRUE(app.Until([&] {
+                return EveryRowHasAGapOver(PAUSE_MS) && EveryRowShows(tableMtuValue, tableDinBusByte) &&
+                       gapsAsRecorded();
+            }));
             EXPECT_EQ(MtuValue(2), "1500");
             EXPECT_EQ(MtuValue(108), "-12");
             EXPECT_EQ(MtuValue(120), "Missing Data");
