@@ -189,29 +189,34 @@ void TBlackBoxControl::SaveInBackground(const QString &path, uint32_t seconds, b
         Saved(path, uint32_t(ENOSYS), automatic);
         return;
     }
-    const uint64_t id = ++lastSaveId_;
     Save &entry = saves_.emplace_back();
-    entry.id = id;
-    entry.thread = std::thread([this, save, handle, path, seconds, automatic, id] {
-        const uint32_t error = save(handle, QFile::encodeName(path).constData(), seconds) != 0 ? 0 : GetLastError();
-        QMetaObject::invokeMethod(
-            this,
-            [this, path, error, automatic, id] {
-                JoinSave(id);
-                Saved(path, error, automatic);
-            },
-            Qt::QueuedConnection);
+    entry.path = path;
+    entry.automatic = automatic;
+    entry.thread = std::thread([this, &entry, save, handle, seconds] {
+        entry.error = save(handle, QFile::encodeName(entry.path).constData(), seconds) != 0 ? 0 : GetLastError();
+        entry.done.store(true, std::memory_order_release);
+        // By name, not with a functor: nothing of ours travels through Qt's
+        // queue, whose locking ThreadSanitizer cannot see. The join orders
+        // the result for it and for the reader alike.
+        QMetaObject::invokeMethod(this, "TakeFinishedSaves", Qt::QueuedConnection);
     });
 }
 
-void TBlackBoxControl::JoinSave(uint64_t id)
+void TBlackBoxControl::TakeFinishedSaves()
 {
-    // Gone already when Finish waited for it.
-    const auto it = std::find_if(saves_.begin(), saves_.end(), [id](const Save &s) { return s.id == id; });
-    if (it == saves_.end())
-        return;
-    it->thread.join();
-    saves_.erase(it);
+    // Gone already when Finish waited for them.
+    for (auto it = saves_.begin(); it != saves_.end();) {
+        if (!it->done.load(std::memory_order_acquire)) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        const QString path = it->path;
+        const uint32_t error = it->error;
+        const bool automatic = it->automatic;
+        it = saves_.erase(it);
+        Saved(path, error, automatic);
+    }
 }
 
 void TBlackBoxControl::Saved(const QString &path, uint32_t error, bool automatic)

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <optional>
@@ -86,7 +87,7 @@ private:
     void ReportFailure(const QString &text, const QString &subject, uint32_t code);
     void ShowSaved(const QString &path);
     void PruneFolder(const QString &keep) const;
-    void JoinSave(uint64_t id);
+    Q_INVOKABLE void TakeFinishedSaves();
 
     TMainForm *form_;
     int beforeSeconds_ = CAPTURE_BEFORE_SECONDS;
@@ -99,10 +100,13 @@ private:
     bool failureReported_ = false;
     QTimer statusHide_;
     QLabel *mainStatus_ = nullptr;
+    // The worker writes error, then done; the rest is set before it starts.
     struct Save {
-        uint64_t id = 0;
+        QString path;
+        bool automatic = false;
+        uint32_t error = 0;
+        std::atomic<bool> done{false};
         std::thread thread;
     };
     std::list<Save> saves_;
-    uint64_t lastSaveId_ = 0;
 };

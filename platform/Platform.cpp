@@ -162,4 +162,7 @@ void PinTimeZone()
 {
     // Not overwritten: a TZ the user set stays.
     setenv("TZ", ":/etc/localtime", 0);
+    // Read once here, before any thread: the C library's first reading of
+    // the zone is not safe against another thread's local time call.
+    tzset();
 }

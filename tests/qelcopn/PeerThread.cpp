@@ -1,16 +1,31 @@
 #include "PeerThread.h"
 
-#include <QEventLoop>
-#include <QMetaObject>
 #include <QTcpServer>
-
-#include <future>
 
 PeerThread::PeerThread()
 {
-    thread_ = std::thread([this] { main(); });
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return ready_; });
+    io_.start();
+    io_.call([this] {
+        port_ = std::make_unique<CanBusPort>();
+        port_->setFrameHandler([this](const CanFrame &frame, int64_t) {
+            std::function<bool(CanBusPort &, const CanFrame &)> responder;
+            {
+                std::lock_guard lock(mutex_);
+                responder = responder_;
+            }
+            if (responder && !responder(*port_, frame))
+                return;
+            std::lock_guard lock(mutex_);
+            received_.push_back(frame);
+            changed_.notify_all();
+        });
+        port_->setLostHandler([this] {
+            std::lock_guard lock(mutex_);
+            lost_ = true;
+            changed_.notify_all();
+        });
+        return true;
+    }, false);
 }
 
 PeerThread::~PeerThread()
@@ -18,50 +33,13 @@ PeerThread::~PeerThread()
     stop();
 }
 
-void PeerThread::main()
-{
-    QEventLoop loop;
-    QObject context;
-    CanBusPort port;
-    port.setFrameHandler([this, &port](const CanFrame &frame, int64_t) {
-        std::function<bool(CanBusPort &, const CanFrame &)> responder;
-        {
-            std::lock_guard lock(mutex_);
-            responder = responder_;
-        }
-        if (responder && !responder(port, frame))
-            return;
-        std::lock_guard lock(mutex_);
-        received_.push_back(frame);
-        changed_.notify_all();
-    });
-    port.setLostHandler([this] {
-        std::lock_guard lock(mutex_);
-        lost_ = true;
-        changed_.notify_all();
-    });
-    {
-        std::lock_guard lock(mutex_);
-        loop_ = &loop;
-        context_ = &context;
-        port_ = &port;
-        ready_ = true;
-    }
-    changed_.notify_all();
-    loop.exec();
-    port.close();
-}
-
 void PeerThread::run(const std::function<void(CanBusPort &port)> &fn)
 {
-    if (!thread_.joinable())
-        return;
-    std::promise<void> done;
-    QMetaObject::invokeMethod(context_, [&] {
-        fn(*port_);
-        done.set_value();
-    }, Qt::QueuedConnection);
-    done.get_future().wait();
+    io_.call([&] {
+        if (port_)
+            fn(*port_);
+        return true;
+    }, false);
 }
 
 bool PeerThread::open(const QString &interfaceName)
@@ -80,10 +58,12 @@ bool PeerThread::send(const CanFrame &frame)
 
 void PeerThread::stop()
 {
-    if (!thread_.joinable())
-        return;
-    QMetaObject::invokeMethod(context_, [this] { loop_->quit(); }, Qt::QueuedConnection);
-    thread_.join();
+    // The port is closed and deleted in the thread it lives in.
+    io_.call([this] {
+        port_.reset();
+        return true;
+    }, false);
+    io_.stop();
 }
 
 void PeerThread::setResponder(std::function<bool(CanBusPort &, const CanFrame &)> responder)

@@ -4,16 +4,14 @@
 #pragma once
 
 #include "CanBusPort.h"
+#include "IoThread.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
-
-class QEventLoop;
-class QObject;
 
 class PeerThread {
 public:
@@ -35,15 +33,10 @@ public:
     bool lost();
 
 private:
-    void main();
-
-    std::thread thread_;
-    QEventLoop *loop_ = nullptr;
-    QObject *context_ = nullptr;
-    CanBusPort *port_ = nullptr;
+    IoThread io_;
+    std::unique_ptr<CanBusPort> port_; // lives in io_'s thread
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool ready_ = false;
     bool lost_ = false;
     std::deque<CanFrame> received_;
     std::function<bool(CanBusPort &, const CanFrame &)> responder_;

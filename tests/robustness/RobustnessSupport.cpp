@@ -27,7 +27,6 @@ constexpr int POOL_SETTLE_LIMIT_MS = 60000;
 
 // As the application's main starts.
 const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
-    PinTimeZone();
     UsePrivateConfigurationFolder();
     return new QApplication(argc, argv);
 });

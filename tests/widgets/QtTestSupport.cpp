@@ -1,5 +1,7 @@
 #include "QtTestSupport.h"
 
+#include "Platform.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@ public:
 
     void SetUp() override
     {
+        PinTimeZone(); // as the application's main does, before any thread
         application_ = create_ ? create_(argc_, argv_) : new QApplication(argc_, argv_);
     }
     void TearDown() override

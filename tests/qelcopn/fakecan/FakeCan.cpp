@@ -2,7 +2,8 @@
 
 #include "FakeCanDevice.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QVariant>
 
 #include <map>
@@ -91,7 +92,8 @@ bool onDevice(const QString &name, Fn fn)
     FakeCanDevice *device = adapters[name].device;
     if (device == nullptr)
         return false;
-    return QMetaObject::invokeMethod(device, [device, fn] { fn(*device); }, Qt::QueuedConnection);
+    device->runInItsThread(fn);
+    return true;
 }
 
 } // namespace
@@ -171,4 +173,23 @@ bool FakeCanDevice::writeFrame(const QCanBusFrame &frame)
     }
     emit framesWritten(1);
     return true;
+}
+
+void FakeCanDevice::runInItsThread(std::function<void(FakeCanDevice &)> fn)
+{
+    std::lock_guard lock(callsMutex_);
+    calls_.push_back(std::move(fn));
+    if (calls_.size() == 1)
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+}
+
+void FakeCanDevice::customEvent(QEvent *)
+{
+    std::vector<std::function<void(FakeCanDevice &)>> calls;
+    {
+        std::lock_guard lock(callsMutex_);
+        calls.swap(calls_);
+    }
+    for (auto &call : calls)
+        call(*this);
 }

@@ -4,6 +4,10 @@
 
 #include <QCanBusDevice>
 
+#include <functional>
+#include <mutex>
+#include <vector>
+
 class FakeCanDevice : public QCanBusDevice {
     Q_OBJECT
 public:
@@ -19,12 +23,20 @@ public:
     void dropWithError() { setError(QStringLiteral("adapter unplugged"), ConnectionError); }
     void dropState() { setState(UnconnectedState); }
 
+    // From any thread: fn runs on the device in its thread. The calls wait
+    // under a mutex and the device is woken with an empty event, so the
+    // hand-off is one ThreadSanitizer sees.
+    void runInItsThread(std::function<void(FakeCanDevice &)> fn);
+
     static QCanBusDeviceInfo infoFor(const QString &name) { return createDeviceInfo(QLatin1String("tarnwickfake"), name, false, false); }
 
 protected:
     bool open() override;
     void close() override;
+    void customEvent(QEvent *) override;
 
 private:
     const QString name_;
+    std::mutex callsMutex_;
+    std::vector<std::function<void(FakeCanDevice &)>> calls_;
 };

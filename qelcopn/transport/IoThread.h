@@ -1,15 +1,20 @@
-// The library's I/O thread: it owns every QtSerialBus device and runs its
-// own Qt event loop. Other threads hand it work with post() or call(); the
-// hand-off goes through a mutex-guarded queue so that the ordering is
-// visible to ThreadSanitizer, not only to Qt.
+// A thread with its own Qt event loop: the library's I/O thread, which owns
+// every QtSerialBus device, and the far end of the bus in tests. Other
+// threads hand it work with post() or call().
+//
+// Every hand-off goes through a mutex-guarded queue and every result comes
+// back under a mutex, so the ordering is one ThreadSanitizer can see: Qt
+// orders its own queued calls with locks the sanitizer cannot see into,
+// and a functor handed through Qt would look like a race. Qt is only asked
+// to wake the thread, with an event that carries nothing.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class QEventLoop;
@@ -39,16 +44,30 @@ public:
     {
         if (inThisThread())
             return fn();
-        auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<Fn>(fn));
-        std::future<Result> result = task->get_future();
-        if (!post([task] { (*task)(); }))
+        struct Outcome {
+            std::mutex mutex;
+            std::condition_variable done;
+            std::optional<Result> result;
+        };
+        auto outcome = std::make_shared<Outcome>();
+        const bool posted = post([outcome, fn = std::forward<Fn>(fn)]() mutable {
+            Result result = fn();
+            std::lock_guard lock(outcome->mutex);
+            outcome->result.emplace(std::move(result));
+            outcome->done.notify_all();
+        });
+        if (!posted)
             return failed;
-        return result.get();
+        std::unique_lock lock(outcome->mutex);
+        outcome->done.wait(lock, [&] { return outcome->result.has_value(); });
+        return std::move(*outcome->result);
     }
 
 private:
+    friend class IoThreadWake;
     void main();
     void drain();
+    void wake(); // with mutex_ held
 
     std::thread thread_;
     std::atomic<std::thread::id> id_{};

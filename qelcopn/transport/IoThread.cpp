@@ -1,8 +1,22 @@
 #include "IoThread.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
-#include <QMetaObject>
+
+#include <memory>
+
+// Lives in the I/O thread; its one event means "tasks are waiting".
+class IoThreadWake : public QObject {
+public:
+    explicit IoThreadWake(IoThread &owner) : owner_(owner) {}
+
+protected:
+    void customEvent(QEvent *) override { owner_.drain(); }
+
+private:
+    IoThread &owner_;
+};
 
 IoThread::~IoThread()
 {
@@ -30,9 +44,12 @@ void IoThread::stop()
         std::lock_guard lock(mutex_);
         if (!running_ && !thread_.joinable())
             return;
-        running_ = false;
-        if (loop_ != nullptr)
-            QMetaObject::invokeMethod(context_, [loop = loop_] { loop->quit(); }, Qt::QueuedConnection);
+        if (running_) {
+            running_ = false;
+            // Queued behind what was posted before, so that all of it runs.
+            tasks_.push_back([loop = loop_] { loop->quit(); });
+            wake();
+        }
     }
     // One stop joins; the thread object is not touched while another does.
     std::lock_guard join(joinMutex_);
@@ -51,11 +68,16 @@ bool IoThread::post(std::function<void()> fn)
     if (!running_)
         return false;
     tasks_.push_back(std::move(fn));
-    if (!scheduled_) {
-        scheduled_ = true;
-        QMetaObject::invokeMethod(context_, [this] { drain(); }, Qt::QueuedConnection);
-    }
+    wake();
     return true;
+}
+
+void IoThread::wake()
+{
+    if (scheduled_ || context_ == nullptr)
+        return;
+    scheduled_ = true;
+    QCoreApplication::postEvent(context_, new QEvent(QEvent::User));
 }
 
 void IoThread::drain()
@@ -76,10 +98,8 @@ void IoThread::drain()
         task();
     draining_ = false;
     std::lock_guard lock(mutex_);
-    if (!tasks_.empty() && context_ != nullptr) {
-        scheduled_ = true;
-        QMetaObject::invokeMethod(context_, [this] { drain(); }, Qt::QueuedConnection);
-    }
+    if (!tasks_.empty())
+        wake();
 }
 
 void IoThread::main()
@@ -94,7 +114,7 @@ void IoThread::main()
         ownApplication = std::make_unique<QCoreApplication>(argc, argv);
     {
         QEventLoop loop;
-        QObject context;
+        IoThreadWake context(*this);
         {
             std::lock_guard lock(mutex_);
             loop_ = &loop;
