@@ -4,9 +4,9 @@
 
 namespace {
 
-template <typename T, size_t N> void StoreAll(std::atomic<T> (&items)[N], T value)
+template <typename Cell, size_t N, typename T> void StoreAll(Cell (&items)[N], T value)
 {
-    for (std::atomic<T> &item : items)
+    for (Cell &item : items)
         item.store(value, std::memory_order_relaxed);
 }
 

@@ -17,6 +17,16 @@
 #include <cstdint>
 #include <string>
 
+// The MTU values' cell type. A ThreadSanitizer test build swaps in a plain,
+// unsynchronised cell to prove the sanitizer reports a decoder store that is
+// not atomic; nothing shipped is built that way.
+#ifdef TARNWICK_RACY_DECODER_STORE
+#include "RacyCell.h"
+template <typename T> using TDecoderCell = TRacyCell<T>;
+#else
+template <typename T> using TDecoderCell = std::atomic<T>;
+#endif
+
 constexpr int MTU_FIRST_ROW = 1;
 constexpr int MTU_LAST_ROW = 254;
 constexpr int FAULT_FIRST_ROW = 1;
@@ -66,7 +76,7 @@ public:
     void DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime);
 
     uint8_t MtuRowLocked[256] = {};
-    std::atomic<int32_t> MtuValue[256];
+    TDecoderCell<int32_t> MtuValue[256];
     int32_t MtuValueShown[256] = {};
     std::atomic<uint32_t> MtuRxTime1[256];
     uint32_t MtuRxTime1Shown[256] = {};

@@ -5,15 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-plain}"
+options=()
 case "$flavour" in
   plain) dir=build; flags="" ;;
   asan)  dir=build-asan; flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined" ;;
-  tsan)  dir=build-tsan; flags="-fsanitize=thread" ;;
+  tsan)  dir=build-tsan; flags="-fsanitize=thread"; options=(-DTARNWICK_TSAN_PROBE=ON) ;;
   *) echo "unknown flavour '$flavour' (plain, asan or tsan)" >&2; exit 2 ;;
 esac
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" "${options[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
