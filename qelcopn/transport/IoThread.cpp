@@ -98,6 +98,9 @@ void IoThread::drain()
         task();
     draining_ = false;
     std::lock_guard lock(mutex_);
+    // A wake that came while a task waited in a nested loop was spent on
+    // the early return above: what it announced is still queued.
+    scheduled_ = false;
     if (!tasks_.empty())
         wake();
 }

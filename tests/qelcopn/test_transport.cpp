@@ -1,6 +1,7 @@
 // The QtSerialBus glue on a private virtual bus: frames both ways with
 // receive stamps, refusal of bad names and frames, and loss of the bus.
 #include "CanBusPort.h"
+#include "IoThread.h"
 #include "NetDevice.h"
 #include "PeerProcess.h"
 #include "PeerThread.h"
@@ -8,9 +9,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -205,4 +209,39 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// A task waiting in a nested event loop (a device connecting) holds back
+// the tasks posted meanwhile; they run once it returns, and stop still ends.
+TEST(IoThreadTest, WorkPostedWhileATaskWaitsInANestedLoopRunsAfterIt)
+{
+    IoThread io;
+    ASSERT_TRUE(io.start());
+    std::atomic<bool> nested{false};
+    std::atomic<bool> posted{false};
+    std::atomic<bool> ran{false};
+    io.post([&] {
+        QEventLoop loop;
+        QTimer tick;
+        int ticksSincePost = 0;
+        // Enough turns of the nested loop for the wake of the post to be
+        // delivered, and spent, inside it.
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (posted && ++ticksSincePost == 20)
+                loop.quit();
+        });
+        tick.start(1);
+        nested = true;
+        loop.exec();
+    });
+    while (!nested)
+        Sleep(1);
+    io.post([&] { ran = true; });
+    posted = true;
+    QElapsedTimer waited;
+    waited.start();
+    while (!ran && waited.elapsed() < 10000)
+        Sleep(5);
+    EXPECT_TRUE(ran);
+    io.stop();
 }
