@@ -1,7 +1,6 @@
 // Monitoring: registering the gateway's PDO, the receive threads, the
 // gateway's transmission setting, and the monitor window's opening.
 #include "GatewayObjects.h"
-#include "GatewayPdo.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
@@ -27,11 +26,11 @@ void TMainForm::StartMonitor()
 {
     if (CopnInterface == nullptr)
         return;
-    CopnInterface->AddPDO(GatewayNodeId, GATEWAY_PDO_REGISTER_KIND, GATEWAY_PDO_NUMBER, GATEWAY_PDO_RECEIVE_TIMEOUT_MS);
+    CopnInterface->AddPDO(GatewayNodeId, QELCOPN_PDO_TRANSMIT_ADD, GATEWAY_PDO_NUMBER, GATEWAY_PDO_RECEIVE_TIMEOUT_MS);
     // Left as "no event" when the library gives none: the PDO thread's waits
     // then fail at once and it paces itself.
     EVENT_HANDLE event = NO_EVENT;
-    CopnInterface->COP_PDO_Get_Event(GatewayNodeId, GATEWAY_PDO_READ_KIND, GATEWAY_PDO_NUMBER, &event);
+    CopnInterface->COP_PDO_Get_Event(GatewayNodeId, QELCOPN_PDO_TRANSMIT_READ, GATEWAY_PDO_NUMBER, &event);
 
     if (EmergencyThread == nullptr)
         EmergencyThread = new TThread_Emergency(false);

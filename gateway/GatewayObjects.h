@@ -28,6 +28,14 @@ constexpr uint8_t GATEWAY_INDEX_HIGH_J1939_8BIT = 0x32;
 constexpr uint8_t GATEWAY_INDEX_HIGH_J1939_16BIT = 0x33;
 constexpr uint8_t GATEWAY_INDEX_HIGH_J1939_32BIT = 0x34;
 
+// The multiplexed PDO is the gateway's fourth transmit PDO (number 3 counted
+// from 0); a receipt is due at least once a second.
+constexpr uint16_t GATEWAY_PDO_NUMBER = 3;
+constexpr uint16_t GATEWAY_PDO_RECEIVE_TIMEOUT_MS = 1000;
+
+// Fault numbers run from 1 to 400.
+constexpr uint16_t GATEWAY_FAULT_LAST = 400;
+
 // Objects read or written by SDO.
 constexpr uint16_t GATEWAY_INDEX_MTU_ONLINE = 0x4210;   // u8, nonzero = online
 constexpr uint16_t GATEWAY_INDEX_FAULT_BITMAP = 0x4203; // fault n = bit n mod 8 of byte n div 8

@@ -8,6 +8,7 @@
 // thread is the one consumer (Take) and may restart the counts at any time.
 #pragma once
 
+#include "GatewayObjects.h"
 #include "SpscQueue.h"
 
 #include <array>
@@ -31,7 +32,7 @@ class THistoryFeed {
 public:
     // Three seconds of a 20,000/s flood against a consumer that takes every 100 ms.
     static constexpr size_t QUEUE_CAPACITY = 65536;
-    static constexpr uint16_t LAST_FAULT_CODE = 400;
+    static constexpr uint16_t LAST_FAULT_CODE = GATEWAY_FAULT_LAST;
 
     explicit THistoryFeed(size_t capacity = QUEUE_CAPACITY) : queue_(capacity) {}
 

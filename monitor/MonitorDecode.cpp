@@ -2,6 +2,7 @@
 // store is an atomic one, and each kind's flag is raised after its data.
 #include "MonitorModel.h"
 
+#include "ByteOrder.h"
 #include "Platform.h"
 
 namespace {
@@ -15,32 +16,23 @@ constexpr int PDO_INDEX_HIGH = 2;
 constexpr int PDO_SUB_INDEX = 3;
 constexpr int PDO_DATA = 4;
 
-// J1939 element widths by the index's high byte. Every element is taken from
-// the end of the data field, bytes as they stand.
-constexpr uint8_t J1939_8_BIT = 0x32;
-constexpr uint8_t J1939_16_BIT = 0x33;
-constexpr uint8_t J1939_32_BIT = 0x34;
-
-constexpr uint16_t FAULT_INDEX_LAST = 400;
-
-inline uint16_t Word(const uint8_t *bytes) { return uint16_t(bytes[0] | (bytes[1] << 8)); }
-
+// Every element is taken from the end of the data field, bytes as they stand.
 void StoreJ1939Element(J1939_PARAMETER &slot, uint8_t width, uint8_t element, const uint8_t *field)
 {
     constexpr auto relaxed = std::memory_order_relaxed;
     switch (width) {
-    case J1939_8_BIT:
+    case GATEWAY_INDEX_HIGH_J1939_8BIT:
         if (element >= 1 && element <= 8)
             slot.Data[element - 1].store(field[3], relaxed);
         break;
-    case J1939_16_BIT:
+    case GATEWAY_INDEX_HIGH_J1939_16BIT:
         if (element >= 1 && element <= 4) {
             const int at = 2 * (element - 1);
             slot.Data[at].store(field[2], relaxed);
             slot.Data[at + 1].store(field[3], relaxed);
         }
         break;
-    case J1939_32_BIT:
+    case GATEWAY_INDEX_HIGH_J1939_32BIT:
         if (element >= 1 && element <= 2) {
             const int at = 4 * (element - 1);
             for (int b = 0; b < 4; ++b)
@@ -59,7 +51,7 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
 {
     if (length != PDO_LENGTH || data == nullptr)
         return;
-    const uint16_t index = Word(data + PDO_INDEX_LOW);
+    const uint16_t index = readLe16(data + PDO_INDEX_LOW);
     const uint8_t sub = data[PDO_SUB_INDEX];
     const uint8_t *field = data + PDO_DATA;
 
@@ -68,8 +60,7 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
         // Raised even when the sub-index named no element.
         J1939Changed.store(1, std::memory_order_release);
     } else if (index == GATEWAY_INDEX_MTU_PARAMETER) {
-        const uint32_t value = uint32_t(field[0]) | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 |
-                               uint32_t(field[3]) << 24;
+        const uint32_t value = readLe32(field);
         MtuValue[sub].store(int32_t(value), std::memory_order_relaxed);
         MtuRxTime1[sub].store(rxTime1, std::memory_order_relaxed);
         MtuRxTime2[sub].store(rxTime2, std::memory_order_relaxed);
@@ -94,7 +85,7 @@ void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message, uint32
 {
     if (message == nullptr || node != NodeId.load(std::memory_order_relaxed))
         return;
-    const uint16_t code = Word(message);
+    const uint16_t code = readLe16(message);
     if (code != GATEWAY_EMCY_MTU_ONLINE && code != GATEWAY_EMCY_MTU_OFFLINE)
         return;
     const uint8_t kind = message[3];
@@ -104,10 +95,10 @@ void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message, uint32
         StatusChanged.store(1, std::memory_order_release);
         HistoryFeed.MtuReport(online, rxTime);
     } else if (kind == GATEWAY_EMCY_KIND_FAULT) {
-        const uint16_t index = Word(message + 4);
-        if (index > FAULT_INDEX_LAST)
+        const uint16_t index = readLe16(message + 4);
+        if (index > GATEWAY_FAULT_LAST)
             return;
-        const uint16_t state = Word(message + 6);
+        const uint16_t state = readLe16(message + 6);
         FaultState[index].store(state, std::memory_order_relaxed);
         FaultsChanged.store(1, std::memory_order_release);
         HistoryFeed.FaultReport(index, state != 0, rxTime);

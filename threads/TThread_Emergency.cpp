@@ -1,5 +1,6 @@
 #include "TThread_Emergency.h"
 
+#include "ByteOrder.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
 
@@ -22,9 +23,7 @@ bool TThread_Emergency::ReadOne()
         return false;
     if (Form_MTU != nullptr) {
         // The library puts the receive stamp after the eight data bytes.
-        const uint32_t rxTime = uint32_t(EmcyMessage[8]) | uint32_t(EmcyMessage[9]) << 8 |
-                                uint32_t(EmcyMessage[10]) << 16 | uint32_t(EmcyMessage[11]) << 24;
-        Form_MTU->DecodeEmergency(SenderNodeId, EmcyMessage, rxTime);
+        Form_MTU->DecodeEmergency(SenderNodeId, EmcyMessage, readLe32(EmcyMessage + 8));
     }
     return true;
 }

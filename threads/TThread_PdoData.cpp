@@ -1,6 +1,6 @@
 #include "TThread_PdoData.h"
 
-#include "GatewayPdo.h"
+#include "GatewayObjects.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
 
@@ -20,7 +20,7 @@ bool TThread_PdoData::ReadOne()
 {
     const uint8_t node = PdoNodeId.load(std::memory_order_relaxed);
     if (CopnInterface == nullptr ||
-        CopnInterface->COP_PDO_Read_Data_wTime(node, GATEWAY_PDO_READ_KIND, GATEWAY_PDO_NUMBER, &PdoLength, PdoBytes,
+        CopnInterface->COP_PDO_Read_Data_wTime(node, QELCOPN_PDO_TRANSMIT_READ, GATEWAY_PDO_NUMBER, &PdoLength, PdoBytes,
                                                &RxTime1, &RxTime2) == 0)
         return false;
     if (Form_MTU != nullptr)

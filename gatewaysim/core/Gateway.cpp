@@ -1,6 +1,7 @@
 #include "Gateway.h"
 
 #include "Cia301.h"
+#include "Nmt.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -65,12 +66,7 @@ void Gateway::bootUp(int64_t nowUs)
 // command on the bus.
 void Gateway::startItself(int64_t nowUs)
 {
-    CanFrame start;
-    start.id = cia301::COB_NMT;
-    start.length = 2;
-    start.data[0] = cia301::NMT_START_REMOTE_NODE;
-    start.data[1] = config_.node;
-    if (nmt_.command(start) != NmtSlave::Action::Start)
+    if (nmt_.command(nmtFrame(cia301::NMT_START_REMOTE_NODE, config_.node)) != NmtSlave::Action::Start)
         return;
     sink_.note("nmt self-start");
     scheduler_.restart(nowUs);

@@ -1,5 +1,6 @@
 #include "ObjectDictionary.h"
 
+#include "ByteOrder.h"
 #include "Cia301.h"
 #include "GatewayMessages.h"
 
@@ -168,7 +169,7 @@ uint32_t ObjectDictionary::write(uint16_t index, uint8_t sub, const uint8_t *dat
     if (size < entrySize)
         return ABORT_TOO_SHORT;
     size = entrySize;
-    const auto value = uint16_t(data[0] | data[1] << 8);
+    const uint16_t value = readLe16(data);
     *writable(index, sub) = value;
     if (index == GATEWAY_INDEX_TPDO4_COMMUNICATION)
         listener_.eventTimerWritten(value);

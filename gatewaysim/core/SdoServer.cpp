@@ -1,5 +1,6 @@
 #include "SdoServer.h"
 
+#include "ByteOrder.h"
 #include "Cia301.h"
 #include "Text.h"
 
@@ -12,9 +13,7 @@ using namespace cia301::sdo;
 
 namespace {
 
-uint16_t indexOf(const CanFrame &frame) { return uint16_t(frame.data[1] | frame.data[2] << 8); }
-
-uint32_t le32(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24; }
+uint16_t indexOf(const CanFrame &frame) { return readLe16(frame.data + 1); }
 
 // The value a client wrote, as the event line shows it.
 std::string writtenValue(const uint8_t *data, size_t size)
@@ -63,7 +62,7 @@ std::optional<CanFrame> SdoServer::handle(const CanFrame &request)
     case CS_ABORT:
         if (transfer_ != Transfer::None)
             sink_.note(format("sdo aborted by client %s 0x%08X", objectName(index_, sub_).c_str(),
-                              le32(request.data + 4)));
+                              readLe32(request.data + 4)));
         reset();
         return std::nullopt; // an abort is never answered
     default: // block transfers and the unassigned specifier
@@ -142,7 +141,7 @@ std::optional<CanFrame> SdoServer::initiateDownload(const CanFrame &request, uin
     if (const uint32_t code = objects_.probeWrite(index, sub))
         return abort(index, sub, code);
     if (sizeIndicated) {
-        announcedSize_ = le32(request.data + 4);
+        announcedSize_ = readLe32(request.data + 4);
         if (*announcedSize_ > MAX_DOWNLOAD) {
             reset();
             return abort(index, sub, ABORT_OUT_OF_MEMORY);

@@ -135,9 +135,12 @@ QELCOPN_API int32_t SDO_Download_UNSIGNED8(uint32_t h, uint8_t node, uint16_t in
 QELCOPN_API int32_t SDO_Download_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t value);
 QELCOPN_API int32_t SDO_Download_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t value);
 
-/* PDO reception. kind 16 with AddPDO and 18 with the reads select a transmit
- * PDO of the node; number counts from 0 (3 = the fourth, COB-ID 0x480 +
- * node). timeoutMs is the receive time-out. */
+/* PDO reception. kind QELCOPN_PDO_TRANSMIT_ADD with AddPDO and
+ * QELCOPN_PDO_TRANSMIT_READ with the reads select a transmit PDO of the
+ * node; number counts from 0 (3 = the fourth, COB-ID 0x480 + node).
+ * timeoutMs is the receive time-out. */
+#define QELCOPN_PDO_TRANSMIT_ADD 16u
+#define QELCOPN_PDO_TRANSMIT_READ 18u
 QELCOPN_API int32_t AddPDO(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, uint16_t timeoutMs);
 QELCOPN_API int32_t COP_PDO_Get_Event(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, int32_t *event);
 /* One PDO from the FIFO: time1 = its receipt sequence number, time2 = the

@@ -1,6 +1,7 @@
 #include "Configuration.h"
 
 #include "BlackBox.h"
+#include "ByteOrder.h"
 #include "CanBusPort.h"
 #include "Cia301.h"
 
@@ -44,8 +45,7 @@ constexpr size_t kReplayLoopAt = 4;
 
 uint32_t reservedWord(const HardwareConfiguration *hw, size_t at)
 {
-    const uint8_t *b = hw->Reserved + at;
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return readLe32(hw->Reserved + at);
 }
 
 void setReservedWord(HardwareConfiguration *hw, size_t at, uint32_t value)

@@ -74,8 +74,6 @@ int32_t nmt(uint32_t h, NmtCommand command, uint8_t node)
 }
 
 // Transmit PDO selectors: 16 when registering, 18 when reading.
-constexpr uint8_t kAddTransmitPdo = 16;
-constexpr uint8_t kReadTransmitPdo = 18;
 
 template <typename T>
 int32_t uploadValue(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, T *value)
@@ -358,14 +356,14 @@ QELCOPN_API int32_t SDO_Download_UNSIGNED32(uint32_t h, uint8_t node, uint16_t i
 
 QELCOPN_API int32_t AddPDO(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, uint16_t timeoutMs)
 {
-    if (kind != kAddTransmitPdo)
+    if (kind != QELCOPN_PDO_TRANSMIT_ADD)
         return 0;
     return withInterface(h, [&](Interface &i) { return i.addPdo(node, number, timeoutMs); });
 }
 
 QELCOPN_API int32_t COP_PDO_Get_Event(uint32_t h, uint8_t node, uint8_t kind, uint16_t number, int32_t *event)
 {
-    if (kind != kReadTransmitPdo || event == nullptr)
+    if (kind != QELCOPN_PDO_TRANSMIT_READ || event == nullptr)
         return 0;
     return withInterface(h, [&](Interface &i) {
         const PdoChannel *channel = i.pdo(node, number);
@@ -379,7 +377,7 @@ QELCOPN_API int32_t COP_PDO_Get_Event(uint32_t h, uint8_t node, uint8_t kind, ui
 QELCOPN_API int32_t COP_PDO_Read_Data_wTime(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
                                             uint8_t *length, uint8_t data[256], uint32_t *time1, uint32_t *time2)
 {
-    if (kind != kReadTransmitPdo || length == nullptr || data == nullptr || time1 == nullptr || time2 == nullptr)
+    if (kind != QELCOPN_PDO_TRANSMIT_READ || length == nullptr || data == nullptr || time1 == nullptr || time2 == nullptr)
         return 0;
     return withInterface(h, [&](Interface &i) {
         PdoChannel *channel = i.pdo(node, number);
@@ -397,7 +395,7 @@ QELCOPN_API int32_t COP_PDO_Read_Data_wTime(uint32_t h, uint8_t node, uint8_t ki
 QELCOPN_API int32_t PDO_Read_Receive_Count(uint32_t h, uint8_t node, uint8_t kind, uint16_t number,
                                            uint32_t *received, uint32_t *dropped)
 {
-    if (kind != kReadTransmitPdo || received == nullptr || dropped == nullptr)
+    if (kind != QELCOPN_PDO_TRANSMIT_READ || received == nullptr || dropped == nullptr)
         return 0;
     return withInterface(h, [&](Interface &i) {
         const PdoChannel *channel = i.pdo(node, number);

@@ -1,20 +1,12 @@
 #include "SdoClient.h"
 
+#include "ByteOrder.h"
 #include "Cia301.h"
 
 #include <algorithm>
 #include <cstring>
 
 using namespace cia301;
-
-namespace {
-
-uint32_t readLe32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-} // namespace
 
 SdoClient::Step SdoClient::startUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *buffer, size_t capacity,
                                        int64_t nowMicros, int64_t timeoutMicros)

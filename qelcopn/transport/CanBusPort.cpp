@@ -19,16 +19,13 @@
 namespace {
 
 constexpr std::array<InterfaceKind, 5> kKinds{{
-    {1, "socketcan", "SocketCAN", false, true},
-    {2, "virtualcan", "Virtual CAN bus", false, false},
-    {3, "peakcan", "PEAK PCAN", true, true},
-    {4, "tinycan", "Tiny-CAN", true, true},
+    {QELCOPN_KIND_SOCKETCAN, "socketcan", "SocketCAN", false, true},
+    {QELCOPN_KIND_VIRTUALCAN, "virtualcan", "Virtual CAN bus", false, false},
+    {QELCOPN_KIND_PEAKCAN, "peakcan", "PEAK PCAN", true, true},
+    {QELCOPN_KIND_TINYCAN, "tinycan", "Tiny-CAN", true, true},
     // Played by ReplayPlayer, not by a QtSerialBus plugin.
     {QELCOPN_KIND_RECORDING, nullptr, "Recording file", false, false},
 }};
-
-constexpr uint32_t kSocketCan = 1;
-constexpr uint32_t kVirtualCan = 2;
 
 // The virtual bus plugin has two channels, can0 and can1, optionally behind
 // a server URL. It accepts other names and only fails later, without a
@@ -108,12 +105,12 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
     }
     if (kind->plugin == nullptr)
         return openReplay(interfaceName, error);
-    if (kindCode == kVirtualCan && !isVirtualBusName(interfaceName)) {
+    if (kindCode == QELCOPN_KIND_VIRTUALCAN && !isVirtualBusName(interfaceName)) {
         setText(error, QStringLiteral("'%1' is not a virtual bus channel (can0, can1 or tcp://ADDRESS:PORT/canN)")
                            .arg(interfaceName));
         return OpenResult::NoSuchInterface;
     }
-    if (kindCode == kSocketCan) {
+    if (kindCode == QELCOPN_KIND_SOCKETCAN) {
         switch (netdevice::state(interfaceName.toStdString())) {
         case netdevice::State::Missing:
             setText(error, QStringLiteral("no CAN network interface '%1'").arg(interfaceName));
@@ -152,7 +149,7 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
             return OpenResult::NotUsable;
         }
     }
-    if (errorFramesWanted_ && kindCode == kSocketCan)
+    if (errorFramesWanted_ && kindCode == QELCOPN_KIND_SOCKETCAN)
         device_->setConfigurationParameter(QCanBusDevice::ErrorFilterKey,
                                            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
 
@@ -165,7 +162,7 @@ CanBusPort::OpenResult CanBusPort::open(uint32_t kindCode, const QString &interf
     watchDevice();
     // SocketCAN's rate is set by the system, which an ordinary user may
     // not do: it is checked, with the commands that set it on failure.
-    if (kindCode == kSocketCan && bitrate != 0 && !setBitrate(bitrate, error)) {
+    if (kindCode == QELCOPN_KIND_SOCKETCAN && bitrate != 0 && !setBitrate(bitrate, error)) {
         close();
         return OpenResult::NotUsable;
     }
@@ -304,11 +301,11 @@ bool CanBusPort::setBitrate(uint32_t bitrate, QString *error)
         return true;
     }
     switch (kindCode_) {
-    case kVirtualCan:
+    case QELCOPN_KIND_VIRTUALCAN:
         // The virtual bus has no bit rate: every rate is "the" rate.
         bitrate_ = bitrate;
         return true;
-    case kSocketCan:
+    case QELCOPN_KIND_SOCKETCAN:
         if (!runsAtRate(bitrate, nullptr)) {
             // Changing it needs the interface down and the right to do so;
             // Qt's plugin tries through libsocketcan and reports failure.
@@ -434,10 +431,10 @@ void CanBusPort::onError()
         return;
     const QCanBusDevice::CanBusError error = device_->error();
     switch (kindCode_) {
-    case kVirtualCan:
+    case QELCOPN_KIND_VIRTUALCAN:
         // Its loss shows as a change to the unconnected state.
         return;
-    case kSocketCan:
+    case QELCOPN_KIND_SOCKETCAN:
         // A read error on SocketCAN leaves the device "connected"; an adapter
         // that went away shows as a missing or down interface.
         if ((error == QCanBusDevice::ReadError || error == QCanBusDevice::ConnectionError)

@@ -1,6 +1,6 @@
 // The receive threads against a scripted library: the binding finds no
 // library here, so its slots are pointed at the functions below.
-#include "GatewayPdo.h"
+#include "GatewayObjects.h"
 #include "Platform.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
@@ -88,7 +88,7 @@ FakeLibrary *fake = nullptr;
 int32_t FakeRead(uint32_t, uint8_t node, uint8_t kind, uint16_t number, uint8_t *length, uint8_t *data, uint32_t *t1,
                  uint32_t *t2)
 {
-    if (kind != GATEWAY_PDO_READ_KIND || number != GATEWAY_PDO_NUMBER)
+    if (kind != QELCOPN_PDO_TRANSMIT_READ || number != GATEWAY_PDO_NUMBER)
         return 0;
     return fake->popPdo(node, length, data, t1, t2);
 }

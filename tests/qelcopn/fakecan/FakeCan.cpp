@@ -1,6 +1,7 @@
 #include "FakeCan.h"
 
 #include "FakeCanDevice.h"
+#include "QEL_COPN.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -27,7 +28,7 @@ std::map<QString, Adapter> adapters;
 // The seam of the library's kinds table: PEAK and Tiny-CAN open the fake.
 extern "C" __attribute__((visibility("default"))) const char *tarnwickTestCanBusPlugin(uint32_t kindCode)
 {
-    return kindCode == 3 || kindCode == 4 ? fakecan::kPlugin : nullptr;
+    return kindCode == QELCOPN_KIND_PEAKCAN || kindCode == QELCOPN_KIND_TINYCAN ? fakecan::kPlugin : nullptr;
 }
 
 namespace fakecan {
