@@ -221,9 +221,3 @@ INSTANTIATE_TEST_SUITE_P(PeakAndTinyCan, AdapterTest, ::testing::Values(QELCOPN_
                          [](const ::testing::TestParamInfo<uint32_t> &info) {
                              return info.param == QELCOPN_KIND_PEAKCAN ? std::string("Peak") : std::string("TinyCan");
                          });
-
-int main(int argc, char **argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

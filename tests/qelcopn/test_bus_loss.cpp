@@ -52,9 +52,3 @@ TEST(BusLossTest, PendingAndLaterCallsFailThenGoingOnlineReconnects)
     EXPECT_NE(CloseInterface(h), 0);
     EXPECT_NE(UnloadDriver(), 0);
 }
-
-int main(int argc, char **argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -556,10 +556,3 @@ TEST(LibraryWithoutInterfaceTest, NamesAndDriverLifetime)
     CANopenConfiguration co{};
     EXPECT_EQ(CANopenConfigurationWindow(&hw, &co), 0);
 }
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

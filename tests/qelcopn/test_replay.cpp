@@ -227,10 +227,3 @@ TEST_F(LibraryReplay, AMissingOrForeignFileFailsOpenInterfaceWithItsReason)
     EXPECT_NE(std::string(why).find("is not a candump log"), std::string::npos) << why;
     EXPECT_EQ(h, 0u);
 }
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -143,10 +143,3 @@ TEST_F(LibraryTest, SaveRecentWritesWhatTheBlackBoxKeptBothWays)
     ASSERT_EQ(mine.size(), 1u);
     EXPECT_EQ(mine[0].frame.id, 0x387u);
 }
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

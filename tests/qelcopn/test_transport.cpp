@@ -204,13 +204,6 @@ TEST(CanBusPortTest, LossOfTheBusIsReportedAndReopenWorks)
     EXPECT_EQ(lost, 1);
 }
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 // A task waiting in a nested event loop (a device connecting) holds back
 // the tasks posted meanwhile; they run once it returns, and stop still ends.
 TEST(IoThreadTest, WorkPostedWhileATaskWaitsInANestedLoopRunsAfterIt)
