@@ -106,10 +106,15 @@ EVENT_HANDLE CreateCountingEvent()
 
 int SetEvent(EVENT_HANDLE event)
 {
-    if (event <= 0)
+    return ReleaseSemaphore(event, 1);
+}
+
+int ReleaseSemaphore(EVENT_HANDLE event, uint32_t count)
+{
+    if (event <= 0 || count == 0)
         return 0;
-    const uint64_t one = 1;
-    return write(event, &one, sizeof one) == sizeof one;
+    const uint64_t added = count;
+    return write(event, &added, sizeof added) == sizeof added;
 }
 
 uint32_t WaitForSingleObject(EVENT_HANDLE event, uint32_t milliseconds)

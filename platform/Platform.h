@@ -34,6 +34,10 @@ int QueryPerformanceFrequency(int64_t *frequency);
 // Counting event: every SetEvent adds one, every successful wait takes one.
 EVENT_HANDLE CreateCountingEvent();
 int SetEvent(EVENT_HANDLE event);
+// Adds count at once, as count SetEvent calls would, in one system call: a
+// producer that queues many entries in a row wakes its waiter once, and
+// the waiter still takes them one wait at a time.
+int ReleaseSemaphore(EVENT_HANDLE event, uint32_t count);
 uint32_t WaitForSingleObject(EVENT_HANDLE event, uint32_t milliseconds);
 int CloseHandle(EVENT_HANDLE event);
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 using namespace cia301;
@@ -76,7 +77,7 @@ PdoChannel::~PdoChannel()
     CloseHandle(event_);
 }
 
-void PdoChannel::push(const CanFrame &frame, int64_t rxMicros)
+bool PdoChannel::push(const CanFrame &frame, int64_t rxMicros)
 {
     PdoEntry entry;
     entry.length = std::min<uint8_t>(frame.length, 8);
@@ -84,9 +85,26 @@ void PdoChannel::push(const CanFrame &frame, int64_t rxMicros)
     entry.sequence = ++sequence_;
     entry.time = uint32_t(rxMicros);
     // When the oldest entry made room, the count of queued entries stayed
-    // the same: the event is not raised, so it always counts what is queued.
-    if (ring_.push(entry))
-        SetEvent(event_);
+    // the same: nothing is added, so the event always counts what is queued
+    // (once raised). An entry is told only after it is queued, so a wake
+    // always finds one.
+    if (!ring_.push(entry))
+        return false;
+    if (++untold_ >= kRaiseEvery)
+        raise();
+    return !std::exchange(listed_, true);
+}
+
+void PdoChannel::raise()
+{
+    ReleaseSemaphore(event_, untold_);
+    untold_ = 0;
+}
+
+void PdoChannel::endBatch()
+{
+    raise();
+    listed_ = false;
 }
 
 Interface::Interface(std::shared_ptr<IoThread> io, uint32_t kind, const QString &accessPoint)
@@ -434,6 +452,7 @@ CanBusPort::OpenResult Interface::openPort(QString *error)
         port_ = std::make_unique<CanBusPort>();
         port_->setFrameHandler([this](const CanFrame &frame, int64_t rx) { onFrame(frame, rx); });
         port_->setLostHandler([this] { onLost(); });
+        port_->setBatchEndHandler([this] { onBatchEnd(); });
         sdoTimer_ = std::make_unique<QTimer>();
         sdoTimer_->setSingleShot(true);
         sdoTimer_->setTimerType(Qt::PreciseTimer);
@@ -509,7 +528,8 @@ void Interface::onFrame(const CanFrame &frame, int64_t rxMicros)
     if (frame.remote)
         return;
     if (PdoChannel *channel = pdoByCobId_[frame.id].load(std::memory_order_acquire)) {
-        channel->push(frame, rxMicros);
+        if (channel->push(frame, rxMicros))
+            untoldPdos_.push_back(channel);
         return;
     }
     const uint8_t node = nodeOf(frame.id);
@@ -525,6 +545,13 @@ void Interface::onFrame(const CanFrame &frame, int64_t rxMicros)
     } else if (function == COB_SDO_TX && sdoJobs_[node]) {
         handleStep(node, sdoJobs_[node]->client.onFrame(frame, rxMicros));
     }
+}
+
+void Interface::onBatchEnd()
+{
+    for (PdoChannel *channel : untoldPdos_)
+        channel->endBatch();
+    untoldPdos_.clear();
 }
 
 void Interface::startJob(const std::shared_ptr<SdoJob> &job)

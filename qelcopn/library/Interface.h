@@ -21,18 +21,27 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class QTimer;
 struct SdoJob;
 
-// One registered transmit PDO: its FIFO and the counting event signalled
-// once per queued entry.
+// One registered transmit PDO: its FIFO and the counting event that counts
+// the queued entries. The count is raised once for a batch of frames rather
+// than once a frame: each raise is a system call and a wake of the reader.
 class PdoChannel {
 public:
     static constexpr size_t kCapacity = 4096;
+    // A long batch is told in steps, so that the reader drains the FIFO
+    // while it still fills.
+    static constexpr uint32_t kRaiseEvery = 64;
     PdoChannel();
     ~PdoChannel();
-    void push(const CanFrame &frame, int64_t rxMicros);
+    // True for the batch's first entry queued here: the caller must then
+    // call endBatch() when the batch ends.
+    bool push(const CanFrame &frame, int64_t rxMicros);
+    // Adds what was queued since the last raise to the event.
+    void endBatch();
     bool take(PdoEntry *entry) { return ring_.take(entry); }
     bool hasRoom(size_t entries) const { return ring_.capacity() - ring_.size() >= entries; }
     int32_t event() const { return event_; }
@@ -43,6 +52,9 @@ public:
 private:
     FrameRing<PdoEntry> ring_{kCapacity};
     uint32_t sequence_ = 0; // the I/O thread's alone
+    void raise();
+    uint32_t untold_ = 0;   // the I/O thread's alone, as is listed_
+    bool listed_ = false;
     int32_t event_;
 };
 
@@ -112,6 +124,7 @@ private:
     CanBusPort::OpenResult openPort(QString *error);
     void closePort(uint32_t reason);
     void onFrame(const CanFrame &frame, int64_t rxMicros);
+    void onBatchEnd();
     // Every frame the library puts on the bus goes through here.
     bool write(const CanFrame &frame);
     void onLost();
@@ -161,4 +174,5 @@ private:
     mutable std::mutex pdoMutex_; // creation only; lookups go through pdoByCobId_
     std::array<std::array<std::unique_ptr<PdoChannel>, cia301::TPDO_COUNT>, 128> pdos_;
     std::array<std::atomic<PdoChannel *>, cia301::COB_ID_MAX + 1> pdoByCobId_{};
+    std::vector<PdoChannel *> untoldPdos_; // I/O thread: raised at the batch's end
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -39,6 +40,16 @@ bool isVirtualBusName(const QString &name)
     return url.isValid() && url.scheme() == QLatin1String("tcp") && !url.host().isEmpty()
         && channel.match(url.fileName()).hasMatch();
 }
+
+// Tells the end of a batch however its loop is left.
+struct BatchEnd {
+    const std::function<void()> &handler;
+    ~BatchEnd()
+    {
+        if (handler)
+            handler();
+    }
+};
 
 void setText(QString *error, const QString &text)
 {
@@ -241,7 +252,7 @@ bool CanBusPort::connectAndWait(QString *error, int timeoutMs)
 void CanBusPort::watchDevice()
 {
     QCanBusDevice *device = device_.get();
-    connect(device, &QCanBusDevice::framesReceived, this, &CanBusPort::drainFrames);
+    connect(device, &QCanBusDevice::framesReceived, this, &CanBusPort::scheduleDrain);
     connect(device, &QCanBusDevice::stateChanged, this, &CanBusPort::onStateChanged);
     connect(device, &QCanBusDevice::errorOccurred, this, &CanBusPort::onError);
 }
@@ -252,6 +263,7 @@ CanBusPort::OpenResult CanBusPort::openReplay(const QString &path, QString *erro
     if (!replay_)
         return OpenResult::NoSuchInterface;
     replay_->setHooks(replayHooks_);
+    replay_->setBatchEndHandler(batchEndHandler_);
     replay_->setFrameHandler([this](const CanFrame &frame, int64_t due) {
         if (frameHandler_ && (!frame.error || errorFramesWanted_))
             frameHandler_(frame, due);
@@ -347,6 +359,13 @@ void CanBusPort::setFrameHandler(FrameHandler handler)
     frameHandler_ = std::move(handler);
 }
 
+void CanBusPort::setBatchEndHandler(std::function<void()> handler)
+{
+    batchEndHandler_ = std::move(handler);
+    if (replay_)
+        replay_->setBatchEndHandler(batchEndHandler_);
+}
+
 void CanBusPort::setLostHandler(LostHandler handler)
 {
     lostHandler_ = std::move(handler);
@@ -362,6 +381,18 @@ QStringList CanBusPort::availableInterfaces(uint32_t kindCode)
     for (const QCanBusDeviceInfo &info : devices)
         names << info.name();
     return names;
+}
+
+void CanBusPort::scheduleDrain()
+{
+    // Plugins tell each frame as they parse it (the virtual bus: every line
+    // of one socket read): read once they are done, as one batch.
+    if (std::exchange(drainScheduled_, true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        drainScheduled_ = false;
+        drainFrames();
+    }, Qt::QueuedConnection);
 }
 
 void CanBusPort::drainFrames()
@@ -380,6 +411,7 @@ void CanBusPort::drainFrames()
     for (const QCanBusFrame &in : batch)
         newest = std::max(newest, stampOf(in));
     clock_.beginBatch(newest, now);
+    const BatchEnd batchEnd{batchEndHandler_};
     CanFrame frame;
     for (const QCanBusFrame &in : batch) {
         if (!in.isValid() || in.hasExtendedFrameFormat() || in.hasFlexibleDataRateFormat())

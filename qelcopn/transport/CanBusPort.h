@@ -69,6 +69,10 @@ public:
 
     // Called in the port's thread for every frame received.
     void setFrameHandler(FrameHandler handler);
+    // Called in the port's thread after each batch of frames the frame
+    // handler was given, also when the handler closed the port within it:
+    // what the handler gathered frame by frame can be told once a batch.
+    void setBatchEndHandler(std::function<void()> handler);
     // Called in the port's thread, from its event loop, when the device
     // drops its connection (the virtual bus's server went away, an adapter
     // was unplugged). The handler may close or reopen the port.
@@ -95,6 +99,7 @@ private:
     bool runsAtRate(uint32_t bitrate, QString *error) const;
     bool listed() const;
     void watchDevice();
+    void scheduleDrain();
     void drainFrames();
     void onStateChanged();
     void onError();
@@ -108,7 +113,9 @@ private:
     uint32_t bitrate_ = 0;
     FrameHandler frameHandler_;
     LostHandler lostHandler_;
+    std::function<void()> batchEndHandler_;
     bool errorFramesWanted_ = false;
+    bool drainScheduled_ = false;
     ReceiveClock clock_;
     // A recording instead of a device: writes go nowhere, as on a bus
     // where nobody answers.

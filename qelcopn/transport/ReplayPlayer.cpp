@@ -72,6 +72,13 @@ bool ReplayPlayer::fetch(int64_t now)
 
 void ReplayPlayer::play()
 {
+    playBatch();
+    if (batchEndHandler_)
+        batchEndHandler_();
+}
+
+void ReplayPlayer::playBatch()
+{
     if (clock_.asFastAsPossible() && hooks_.hasRoom && !hooks_.hasRoom()) {
         timer_.start(kRoomWaitMs);
         return;

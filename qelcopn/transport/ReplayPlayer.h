@@ -49,6 +49,9 @@ public:
     // looping); the player must outlive the call.
     void setEndHandler(std::function<void()> handler) { endHandler_ = std::move(handler); }
 
+    // Called after each run of frames handed on in one go.
+    void setBatchEndHandler(std::function<void()> handler) { batchEndHandler_ = std::move(handler); }
+
     // Plays from the first frame; again only after the end.
     void start();
     bool playing() const { return playing_; }
@@ -58,6 +61,7 @@ public:
 private:
     ReplayPlayer(std::unique_ptr<trace::ReplayFile> file, const Settings &settings);
     void play();
+    void playBatch();
     // The next frame into pending_; false at the end of the recording.
     bool fetch(int64_t now);
     void reportSkipped();
@@ -76,4 +80,5 @@ private:
     FrameHandler frameHandler_;
     Hooks hooks_;
     std::function<void()> endHandler_;
+    std::function<void()> batchEndHandler_;
 };

@@ -60,6 +60,20 @@ TEST(Platform, CountingEventGivesOneWakePerSignal)
     EXPECT_TRUE(CloseHandle(event));
 }
 
+TEST(Platform, ReleasingManyAtOnceGivesAsManyWakesOneAtATime)
+{
+    EVENT_HANDLE event = CreateCountingEvent();
+    ASSERT_GT(event, 0);
+    EXPECT_FALSE(ReleaseSemaphore(event, 0));
+    ASSERT_TRUE(ReleaseSemaphore(event, 5));
+    ASSERT_TRUE(SetEvent(event));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "wait " << i;
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_FALSE(ReleaseSemaphore(NO_EVENT, 3));
+    EXPECT_TRUE(CloseHandle(event));
+}
+
 TEST(Platform, WaitOnNoEventFailsAtOnce)
 {
     EXPECT_EQ(WaitForSingleObject(NO_EVENT, 500), WAIT_FAILED);
