@@ -52,6 +52,11 @@ benches=(
     [ "$status" -eq 0 ] || echo "(the benchmark ended with status $status)"
     echo '```'
   done
+  # Analysis written by hand, kept across runs.
+  if [ -f docs/performance-notes.md ]; then
+    echo
+    cat docs/performance-notes.md
+  fi
 } >"$tmp"
 mv "$tmp" "$out"
 rm -f "$tmp.run"
