@@ -4,6 +4,7 @@
 
 #include "Main.h"
 #include "PeerThread.h"
+#include "QtTestSupport.h"
 #include "QEL_COPN_Interface.h"
 #include "StartUp.h"
 #include "TForm_MTU.h"
@@ -32,6 +33,14 @@ void UsePrivateConfigurationFolder()
     static QTemporaryDir folder;
     static const bool set = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
     (void)set;
+}
+
+bool InstallAppOnBusApplication()
+{
+    return InstallApplication([](int &argc, char **argv) {
+        UsePrivateConfigurationFolder();
+        return new QApplication(argc, argv);
+    });
 }
 
 AppOnBus::AppOnBus()

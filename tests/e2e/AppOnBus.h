@@ -25,6 +25,9 @@ class QRadioButton;
 // folder of its own, once: call it before the application object exists and
 // before anything reads the library's configuration.
 void UsePrivateConfigurationFolder();
+// Installs the tests' application object, that folder set first; a test
+// executable calls it once, at namespace scope.
+bool InstallAppOnBusApplication();
 
 class AppOnBus {
 public:

@@ -27,10 +27,7 @@ constexpr int BEFORE_SECONDS = 3;
 constexpr int AFTER_MS = 300;
 constexpr int64_t SECOND_US = 1000000;
 
-const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
-    UsePrivateConfigurationFolder();
-    return new QApplication(argc, argv);
-});
+const bool applicationInstalled = InstallAppOnBusApplication();
 
 
 bool IsOfflineReport(const trace::TraceRecord &r)

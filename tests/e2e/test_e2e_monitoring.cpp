@@ -29,10 +29,7 @@ namespace {
 
 constexpr uint8_t GATEWAY = 7;
 
-const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
-    UsePrivateConfigurationFolder();
-    return new QApplication(argc, argv);
-});
+const bool applicationInstalled = InstallAppOnBusApplication();
 
 std::string MtuValue(int parameter)
 {

@@ -41,10 +41,7 @@ constexpr int MAX_GAP_COLUMN = 5;
 // The gateway is held still this long: longer than any gap it makes itself.
 constexpr int PAUSE_MS = 1200;
 
-const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
-    UsePrivateConfigurationFolder();
-    return new QApplication(argc, argv);
-});
+const bool applicationInstalled = InstallAppOnBusApplication();
 
 std::string Hex(int32_t value)
 {

@@ -26,10 +26,7 @@ constexpr char POOL_THREAD_NAME[] = "Thread (pooled)";
 constexpr int POOL_SETTLE_LIMIT_MS = 60000;
 
 // As the application's main starts.
-const bool applicationInstalled = InstallApplication([](int &argc, char **argv) {
-    UsePrivateConfigurationFolder();
-    return new QApplication(argc, argv);
-});
+const bool applicationInstalled = InstallAppOnBusApplication();
 
 } // namespace
 
