@@ -1,8 +1,8 @@
 // An SDO upload fed arbitrary server replies: the client must never write
 // past the caller's buffer, never claim more bytes than it holds, and every
 // frame it sends must be a well-formed 8-byte SDO request to the server.
-#include "Cia301.h"
-#include "SdoClient.h"
+#include "protocol/Cia301.h"
+#include "protocol/SdoClient.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // prints its event lines, one per line, flushed at once.
 #pragma once
 
-#include "CanBusPort.h"
-#include "ReplayPlayer.h"
+#include "transport/CanBusPort.h"
+#include "transport/ReplayPlayer.h"
 #include "Gateway.h"
 #include "Options.h"
 #include "StopSignal.h"

@@ -2,7 +2,7 @@
 // store is an atomic one, and each kind's flag is raised after its data.
 #include "MonitorModel.h"
 
-#include "ByteOrder.h"
+#include "protocol/ByteOrder.h"
 #include "Platform.h"
 
 namespace {

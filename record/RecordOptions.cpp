@@ -1,7 +1,7 @@
 #include "RecordOptions.h"
 
-#include "CanBusPort.h"
-#include "Cia301.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 //   2. the core's own speed: frames it produces per second of CPU;
 //   3. the program on a private virtual bus: frames a listener receives.
 #include "BusBudget.h"
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 #include "Gateway.h"
 #include "GatewayMessages.h"
 #include "PeerThread.h"

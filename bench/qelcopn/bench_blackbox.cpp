@@ -5,7 +5,7 @@
 //            and the share of a core at that rate
 //   memory   resident memory taken by each minute the box fills
 //   saving   the last two minutes written as a recording (.log + .json)
-#include "BlackBox.h"
+#include "trace/BlackBox.h"
 #include "ProcessFigures.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // reader thread as the monitor's PDO thread drains it and decoded by the
 // monitor's decoder. Prints frames per second of wall time and of the
 // process's CPU time (on a loaded machine the wall figure is the unfair one).
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 #include "GatewayObjects.h"
 #include "MonitorModel.h"
 #include "Platform.h"

@@ -1,7 +1,7 @@
 #include "Gateway.h"
 
-#include "Cia301.h"
-#include "Nmt.h"
+#include "protocol/Cia301.h"
+#include "protocol/Nmt.h"
 #include "Text.h"
 
 #include <algorithm>

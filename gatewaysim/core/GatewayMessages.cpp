@@ -1,6 +1,6 @@
 #include "GatewayMessages.h"
 
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 
 #include <cassert>
 

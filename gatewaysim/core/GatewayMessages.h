@@ -17,7 +17,7 @@
 //               number, bytes 6-7 its state (both little-endian).
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 #include "GatewayObjects.h"
 #include "ProcessImage.h"
 

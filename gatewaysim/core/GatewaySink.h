@@ -2,7 +2,7 @@
 // per notable event for whoever follows the simulator.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <string>
 

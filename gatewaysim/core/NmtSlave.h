@@ -4,8 +4,8 @@
 // initialising to a new boot-up.
 #pragma once
 
-#include "CanFrame.h"
-#include "Cia301.h"
+#include "protocol/CanFrame.h"
+#include "protocol/Cia301.h"
 
 #include <cstdint>
 

@@ -12,7 +12,7 @@
 // bus.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 #include "GatewayMessages.h"
 #include "ProcessImage.h"
 

@@ -1,7 +1,7 @@
 #include "SdoServer.h"
 
-#include "ByteOrder.h"
-#include "Cia301.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/Cia301.h"
 #include "Text.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // one.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 #include "GatewaySink.h"
 #include "ObjectAccess.h"
 

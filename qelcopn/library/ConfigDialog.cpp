@@ -1,9 +1,9 @@
-#include "ConfigDialog.h"
+#include "library/ConfigDialog.h"
 
-#include "BlackBox.h"
-#include "CanBusPort.h"
-#include "Cia301.h"
-#include "Configuration.h"
+#include "trace/BlackBox.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
+#include "library/Configuration.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
-#include "Configuration.h"
+#include "library/Configuration.h"
 
-#include "BlackBox.h"
-#include "ByteOrder.h"
-#include "CanBusPort.h"
-#include "Cia301.h"
+#include "trace/BlackBox.h"
+#include "protocol/ByteOrder.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "Driver.h"
+#include "library/Driver.h"
 
 Driver &Driver::instance()
 {

@@ -2,7 +2,7 @@
 // Handles are never reused within a process, so a stale one finds nothing.
 #pragma once
 
-#include "Interface.h"
+#include "library/Interface.h"
 
 #include <cstdint>
 #include <map>

@@ -3,12 +3,12 @@
 // exception leaves the library.
 #include "QEL_COPN.h"
 
-#include "Cia301.h"
-#include "ConfigDialog.h"
-#include "Configuration.h"
-#include "Driver.h"
-#include "Nmt.h"
-#include "ReplayFile.h"
+#include "protocol/Cia301.h"
+#include "library/ConfigDialog.h"
+#include "library/Configuration.h"
+#include "library/Driver.h"
+#include "protocol/Nmt.h"
+#include "trace/ReplayFile.h"
 
 #include <algorithm>
 #include <cerrno>

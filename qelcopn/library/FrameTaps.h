@@ -4,10 +4,10 @@
 // never block: they run on the path of every frame.
 #pragma once
 
-#include "BlackBox.h"
-#include "BusCounter.h"
-#include "CanFrame.h"
-#include "Recorder.h"
+#include "trace/BlackBox.h"
+#include "protocol/BusCounter.h"
+#include "protocol/CanFrame.h"
+#include "trace/Recorder.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "Interface.h"
+#include "library/Interface.h"
 
-#include "Configuration.h"
-#include "NodeProbe.h"
+#include "library/Configuration.h"
+#include "protocol/NodeProbe.h"
 #include "Platform.h"
 
 #include <QTimer>

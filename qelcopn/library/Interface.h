@@ -4,14 +4,14 @@
 // pulls it from under a caller.
 #pragma once
 
-#include "CanBusPort.h"
-#include "Cia301.h"
-#include "FrameRing.h"
-#include "FrameTaps.h"
-#include "IoThread.h"
-#include "NodeMonitor.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
+#include "protocol/FrameRing.h"
+#include "library/FrameTaps.h"
+#include "transport/IoThread.h"
+#include "protocol/NodeMonitor.h"
 #include "QEL_COPN.h"
-#include "SdoClient.h"
+#include "protocol/SdoClient.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "BusCounter.h"
+#include "protocol/BusCounter.h"
 
 namespace {
 

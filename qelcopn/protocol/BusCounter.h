@@ -2,7 +2,7 @@
 // with its time, figures come out. Fed by one thread, read by any.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,8 +1,8 @@
 // NMT command frames (COB-ID 0: command specifier, node; node 0 = all).
 #pragma once
 
-#include "CanFrame.h"
-#include "Cia301.h"
+#include "protocol/CanFrame.h"
+#include "protocol/Cia301.h"
 
 inline CanFrame nmtFrame(cia301::NmtCommand command, uint8_t node)
 {

@@ -1,6 +1,6 @@
-#include "NodeMonitor.h"
+#include "protocol/NodeMonitor.h"
 
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 
 #include <algorithm>
 

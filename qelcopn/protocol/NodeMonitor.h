@@ -3,7 +3,7 @@
 // heartbeat period. Written by the receiving thread, read by any thread.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <atomic>
 #include <cstdint>

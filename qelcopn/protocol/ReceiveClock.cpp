@@ -1,4 +1,4 @@
-#include "ReceiveClock.h"
+#include "protocol/ReceiveClock.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "SdoClient.h"
+#include "protocol/SdoClient.h"
 
-#include "ByteOrder.h"
-#include "Cia301.h"
+#include "protocol/ByteOrder.h"
+#include "protocol/Cia301.h"
 
 #include <algorithm>
 #include <cstring>

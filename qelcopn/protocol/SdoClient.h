@@ -3,7 +3,7 @@
 // keeps one transfer per node at a time (the COB-IDs are per node).
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "BlackBox.h"
+#include "trace/BlackBox.h"
 
 #include <algorithm>
 #include <cerrno>

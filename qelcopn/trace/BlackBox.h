@@ -6,7 +6,7 @@
 // make it grow.
 #pragma once
 
-#include "TraceFiles.h"
+#include "trace/TraceFiles.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 
 #include <algorithm>
 #include <cstring>

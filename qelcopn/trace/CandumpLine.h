@@ -5,7 +5,7 @@
 // hex ("R" for a remote frame), then R for received or T for sent.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Recorder.h"
+#include "trace/Recorder.h"
 
 #include <cerrno>
 #include <chrono>

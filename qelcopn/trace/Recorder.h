@@ -5,7 +5,7 @@
 #pragma once
 
 #include "SpscQueue.h"
-#include "TraceFiles.h"
+#include "trace/TraceFiles.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "ReplayFile.h"
+#include "trace/ReplayFile.h"
 
 #include "QEL_COPN.h"
 

@@ -4,7 +4,7 @@
 // host received handed out.
 #pragma once
 
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 
 #include <cstdint>
 #include <cstdio>

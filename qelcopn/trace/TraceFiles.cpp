@@ -1,4 +1,4 @@
-#include "TraceFiles.h"
+#include "trace/TraceFiles.h"
 
 #include "Platform.h"
 

@@ -3,7 +3,7 @@
 // candump lines only, and the .json session file beside it.
 #pragma once
 
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "CanBusPort.h"
+#include "transport/CanBusPort.h"
 
-#include "NetDevice.h"
+#include "transport/NetDevice.h"
 #include "Platform.h"
 #include "QEL_COPN.h"
 

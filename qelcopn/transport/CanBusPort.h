@@ -3,9 +3,9 @@
 // the thread that created it: that thread must run a Qt event loop.
 #pragma once
 
-#include "CanFrame.h"
-#include "ReceiveClock.h"
-#include "ReplayPlayer.h"
+#include "protocol/CanFrame.h"
+#include "protocol/ReceiveClock.h"
+#include "transport/ReplayPlayer.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "IoThread.h"
+#include "transport/IoThread.h"
 
 #include <QCoreApplication>
 #include <QEvent>

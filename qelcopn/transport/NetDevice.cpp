@@ -1,4 +1,4 @@
-#include "NetDevice.h"
+#include "transport/NetDevice.h"
 
 #include <cstring>
 #include <fstream>

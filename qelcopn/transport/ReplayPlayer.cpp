@@ -1,4 +1,4 @@
-#include "ReplayPlayer.h"
+#include "transport/ReplayPlayer.h"
 
 #include "Platform.h"
 

@@ -5,9 +5,9 @@
 // event loop.
 #pragma once
 
-#include "CanFrame.h"
-#include "ReplayClock.h"
-#include "ReplayFile.h"
+#include "protocol/CanFrame.h"
+#include "trace/ReplayClock.h"
+#include "trace/ReplayFile.h"
 
 #include <QObject>
 #include <QString>

@@ -5,7 +5,7 @@
 #include "AppOnBus.h"
 
 #include "BlackBoxControl.h"
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 #include "ReadTraceLog.h"
 #include "GatewayObjects.h"
 #include "Main.h"

@@ -16,7 +16,7 @@
 #include "StringGrid.h"
 #include "TForm_MTU.h"
 #include "TableValues.h"
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 
 #include <QApplication>
 #include <QFile>

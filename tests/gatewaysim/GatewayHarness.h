@@ -3,7 +3,7 @@
 // reader that read the frames the way a master does.
 #pragma once
 
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 #include "Gateway.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // which waits for it; received frames collect in a queue the test waits on.
 #pragma once
 
-#include "CanBusPort.h"
-#include "IoThread.h"
+#include "transport/CanBusPort.h"
+#include "transport/IoThread.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "TestNode.h"
 
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 // stay silent. Thread-safe: the bus thread drives it, the test inspects it.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // The black box without a bus: what a save holds, while frames keep coming,
 // and what it leaves behind when it cannot write.
-#include "BlackBox.h"
-#include "CandumpLine.h"
+#include "trace/BlackBox.h"
+#include "trace/CandumpLine.h"
 #include "ReadTraceLog.h"
 
 #include <gtest/gtest.h>

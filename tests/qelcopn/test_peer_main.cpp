@@ -7,8 +7,8 @@
 // start with N transmit PDOs (0x480 + node, a counter in bytes 0..3) as
 // fast as the bus takes them.
 //   qelcopn_test_peer --bus tcp://127.0.0.1:PORT/can0 [--node N] [--burst N]
-#include "CanBusPort.h"
-#include "Cia301.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
 #include "TestNode.h"
 
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
 // The protocol logic without a bus: SDO client transfers against a scripted
 // server, NMT frames, node state, bus figures, and the bounded frame FIFO.
-#include "BusCounter.h"
-#include "NodeProbe.h"
-#include "ReceiveClock.h"
-#include "Cia301.h"
-#include "FrameRing.h"
-#include "Nmt.h"
-#include "NodeMonitor.h"
-#include "SdoClient.h"
+#include "protocol/BusCounter.h"
+#include "protocol/NodeProbe.h"
+#include "protocol/ReceiveClock.h"
+#include "protocol/Cia301.h"
+#include "protocol/FrameRing.h"
+#include "protocol/Nmt.h"
+#include "protocol/NodeMonitor.h"
+#include "protocol/SdoClient.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // without a bus, then the library playing a file through its exports into
 // the very queues a bus feeds.
 #include "LibraryFixture.h"
-#include "ReplayClock.h"
-#include "ReplayFile.h"
+#include "trace/ReplayClock.h"
+#include "trace/ReplayFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

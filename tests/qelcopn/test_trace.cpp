@@ -1,6 +1,6 @@
 // The recording's line format and its writer, without a bus.
-#include "CandumpLine.h"
-#include "Recorder.h"
+#include "trace/CandumpLine.h"
+#include "trace/Recorder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Recording through the library's exports: every frame both ways, stamped,
 // and a close that ends the recording with everything written.
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 #include "ReadTraceLog.h"
 #include "LibraryFixture.h"
 

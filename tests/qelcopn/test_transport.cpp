@@ -1,8 +1,8 @@
 // The QtSerialBus glue on a private virtual bus: frames both ways with
 // receive stamps, refusal of bad names and frames, and loss of the bus.
-#include "CanBusPort.h"
-#include "IoThread.h"
-#include "NetDevice.h"
+#include "transport/CanBusPort.h"
+#include "transport/IoThread.h"
+#include "transport/NetDevice.h"
 #include "PeerProcess.h"
 #include "PeerThread.h"
 #include "Platform.h"

@@ -10,7 +10,7 @@
 // TARNWICK_BURST_SECONDS, TARNWICK_BURST_RATE, TARNWICK_BUS_RATE.
 #include "RobustnessSupport.h"
 
-#include "BlackBox.h"
+#include "trace/BlackBox.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"

@@ -1,6 +1,6 @@
 #include "BusActorRoles.h"
 
-#include "Cia301.h"
+#include "protocol/Cia301.h"
 #include "GatewayObjects.h"
 
 #include <cstdio>

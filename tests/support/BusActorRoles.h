@@ -11,7 +11,7 @@
 //   each object, so a test knows what was last sent.
 #pragma once
 
-#include "CanFrame.h"
+#include "protocol/CanFrame.h"
 #include "TestNode.h"
 
 #include <cstdint>

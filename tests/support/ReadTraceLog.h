@@ -2,7 +2,7 @@
 // nothing for a file that cannot be read.
 #pragma once
 
-#include "CandumpLine.h"
+#include "trace/CandumpLine.h"
 
 #include <QFile>
 

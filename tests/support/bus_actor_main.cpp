@@ -13,8 +13,8 @@
 // reported itself stopped. --seconds N ends any role after N seconds; the
 // actor also ends when the process that started it does.
 #include "BusActorRoles.h"
-#include "CanBusPort.h"
-#include "Cia301.h"
+#include "transport/CanBusPort.h"
+#include "protocol/Cia301.h"
 #include "Platform.h"
 #include "StopSignal.h"
 
