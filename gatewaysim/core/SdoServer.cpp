@@ -77,17 +77,19 @@ std::optional<CanFrame> SdoServer::initiateUpload(uint16_t index, uint8_t sub)
     std::vector<uint8_t> value;
     if (const uint32_t code = objects_.read(index, sub, value))
         return abort(index, sub, code);
-    if (!value.empty() && value.size() <= 4) {
+    if (uploadStyle_.expediteSmall && !value.empty() && value.size() <= 4) {
         CanFrame frame = reply(SCS_INITIATE_UPLOAD, index, sub);
         frame.data[0] |= uint8_t(FLAG_EXPEDITED | FLAG_SIZE | (4 - value.size()) << 2);
         std::copy(value.begin(), value.end(), frame.data + 4);
         return frame;
     }
     CanFrame frame = reply(SCS_INITIATE_UPLOAD, index, sub);
-    frame.data[0] |= FLAG_SIZE;
-    const auto size = uint32_t(value.size());
-    for (int i = 0; i < 4; ++i)
-        frame.data[4 + i] = uint8_t(size >> (8 * i));
+    if (uploadStyle_.announceSize) {
+        frame.data[0] |= FLAG_SIZE;
+        const auto size = uint32_t(value.size());
+        for (int i = 0; i < 4; ++i)
+            frame.data[4 + i] = uint8_t(size >> (8 * i));
+    }
     transfer_ = Transfer::Upload;
     index_ = index;
     sub_ = sub;

@@ -20,6 +20,14 @@ public:
     // gateway holds is anywhere near as long.
     static constexpr size_t MAX_DOWNLOAD = 1024;
 
+    // How uploads go out. The gateway sends up to 4 bytes expedited and
+    // announces the size of longer values; a client must also cope with
+    // servers that do neither, and its tests need such a server.
+    struct UploadStyle {
+        bool expediteSmall = true;
+        bool announceSize = true;
+    };
+
     SdoServer(uint8_t node, ObjectAccess &objects, GatewaySink &sink);
 
     // One request frame (COB-ID 0x600 + node); the reply, if the request
@@ -28,6 +36,7 @@ public:
     // Forgets a transfer in progress (reset, stop).
     void reset();
     void setNode(uint8_t node) { node_ = node; }
+    void setUploadStyle(UploadStyle style) { uploadStyle_ = style; }
 
 private:
     enum class Transfer { None, Upload, Download };
@@ -45,6 +54,7 @@ private:
     uint8_t node_;
     ObjectAccess &objects_;
     GatewaySink &sink_;
+    UploadStyle uploadStyle_;
 
     Transfer transfer_ = Transfer::None;
     uint16_t index_ = 0;

@@ -1,10 +1,10 @@
 // A library test on a private virtual bus: a peer thread hosts the bus
-// and plays node 7 (a TestNode); the library opens the interface on it.
+// and plays node 7 (a ScriptedPeer); the library opens the interface on it.
 #pragma once
 
 #include "PeerThread.h"
 #include "QEL_COPN.h"
-#include "TestNode.h"
+#include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,7 @@ protected:
 
     QString url;
     std::unique_ptr<PeerThread> peer;
-    TestNode node{kPeerNode};
+    ScriptedPeer node{kPeerNode};
     HardwareConfiguration hw{};
     uint32_t h = 0;
 };

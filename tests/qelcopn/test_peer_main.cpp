@@ -9,7 +9,7 @@
 //   qelcopn_test_peer --bus tcp://127.0.0.1:PORT/can0 [--node N] [--burst N]
 #include "transport/CanBusPort.h"
 #include "protocol/Cia301.h"
-#include "TestNode.h"
+#include "ScriptedPeer.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     }
 
     CanBusPort port;
-    TestNode server{uint8_t(node)};
+    ScriptedPeer server{uint8_t(node)};
     server.setObject(0x1000, 0, {uint8_t(kDeviceType), uint8_t(kDeviceType >> 8), uint8_t(kDeviceType >> 16),
                                  uint8_t(kDeviceType >> 24)});
     server.setObject(0x1008, 0, std::vector<uint8_t>(kDeviceName, kDeviceName + sizeof kDeviceName - 1));
@@ -87,10 +87,7 @@ int main(int argc, char **argv)
     }
     // Boot-up, as a node does: it also tells a bus host that our
     // registration has reached it (the server handles lines in order).
-    CanFrame bootUp;
-    bootUp.id = cia301::COB_HEARTBEAT + uint32_t(node);
-    bootUp.length = 1;
-    port.write(bootUp);
+    port.write(server.bootUp());
     std::printf("ready\n");
     std::fflush(stdout);
 

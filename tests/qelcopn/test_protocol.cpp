@@ -3,15 +3,18 @@
 #include "protocol/BusCounter.h"
 #include "protocol/NodeProbe.h"
 #include "protocol/ReceiveClock.h"
+#include "protocol/ByteOrder.h"
 #include "protocol/Cia301.h"
 #include "protocol/FrameRing.h"
 #include "protocol/Nmt.h"
 #include "protocol/NodeMonitor.h"
 #include "protocol/SdoClient.h"
+#include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 using namespace cia301;
@@ -22,67 +25,38 @@ namespace {
 constexpr uint8_t kNode = 9;
 constexpr int64_t kTimeout = 500'000;
 
-CanFrame serverFrame(std::initializer_list<uint8_t> bytes)
-{
-    CanFrame f;
-    f.id = COB_SDO_TX + kNode;
-    f.length = 8;
-    int i = 0;
-    for (uint8_t b : bytes)
-        f.data[i++] = b;
-    return f;
-}
+CanFrame serverFrame(std::initializer_list<uint8_t> bytes) { return sdoFrame(COB_SDO_TX + kNode, bytes); }
 
-uint32_t abortCodeOf(const CanFrame &f)
-{
-    return uint32_t(f.data[4]) | uint32_t(f.data[5]) << 8 | uint32_t(f.data[6]) << 16 | uint32_t(f.data[7]) << 24;
-}
+uint32_t abortCodeOf(const CanFrame &f) { return readLe32(f.data + 4); }
 
-// A server for one object on node kNode, answering the client's requests
-// the way a CiA 301 SDO server does: expedited up to 4 bytes unless told
-// otherwise, segmented above, with or without the size announced.
-struct ScriptedServer {
-    std::vector<uint8_t> object;
-    bool forceSegmented = false;
-    bool announceSize = true;
-    size_t offset = 0;
-    std::vector<CanFrame> requests; // what the client sent
+// One object on a scripted node kNode, served to a client without a bus;
+// what the client sent is kept.
+struct Exchange {
+    ScriptedPeer peer{kNode};
+    std::vector<CanFrame> requests;
+
+    Exchange(uint16_t index, std::vector<uint8_t> object, gatewaysim::SdoServer::UploadStyle style = {})
+    {
+        peer.setObject(index, 0, std::move(object));
+        peer.setUploadStyle(style);
+    }
 
     SdoClient::Step run(SdoClient &client, SdoClient::Step step, int64_t now = 0)
     {
         while (step.status == Status::Running && step.send) {
             requests.push_back(step.frame);
-            step = client.onFrame(answer(step.frame), now);
+            std::optional<CanFrame> reply;
+            peer.handle(step.frame, [&reply](const CanFrame &f) {
+                reply = f;
+                return true;
+            });
+            if (!reply)
+                return step;
+            step = client.onFrame(*reply, now);
         }
         if (step.send)
             requests.push_back(step.frame);
         return step;
-    }
-
-    CanFrame answer(const CanFrame &request)
-    {
-        const uint8_t ccs = sdo::commandOf(request.data[0]);
-        if (ccs == sdo::CCS_INITIATE_UPLOAD) {
-            offset = 0;
-            const size_t n = object.size();
-            if (!forceSegmented && n >= 1 && n <= 4) {
-                CanFrame f = serverFrame({uint8_t(0x43 | (4 - n) << 2), request.data[1], request.data[2],
-                                          request.data[3]});
-                std::memcpy(f.data + 4, object.data(), n);
-                return f;
-            }
-            return serverFrame({uint8_t(announceSize ? 0x41 : 0x40), request.data[1], request.data[2],
-                                request.data[3], uint8_t(n), uint8_t(n >> 8), 0, 0});
-        }
-        // Upload segment: echo the toggle, up to 7 bytes, last flag at the end.
-        const size_t n = std::min<size_t>(7, object.size() - offset);
-        CanFrame f = serverFrame({});
-        if (n > 0)
-            std::memcpy(f.data + 1, object.data() + offset, n);
-        offset += n;
-        f.data[0] = uint8_t((request.data[0] & sdo::FLAG_TOGGLE) | (7 - n) << 1
-                            | (offset == object.size() ? sdo::FLAG_LAST : 0));
-        return f;
     }
 };
 
@@ -111,12 +85,13 @@ struct GuardedBuffer {
 
 TEST(SdoUploadTest, SizesFromEmptyToOneByteTooMany)
 {
-    for (bool announce : {true, false}) {
+    // As the gateway sends them; without the size; all segmented, without the size.
+    using Style = gatewaysim::SdoServer::UploadStyle;
+    for (const Style style : {Style{true, true}, Style{true, false}, Style{false, false}}) {
         for (size_t size : {0u, 1u, 4u, 5u, 7u, 8u, 255u, 256u, 257u}) {
-            SCOPED_TRACE(testing::Message() << size << " bytes, size announced: " << announce);
-            ScriptedServer server;
-            server.object = pattern(size);
-            server.announceSize = announce;
+            SCOPED_TRACE(testing::Message() << size << " bytes, small expedited: " << style.expediteSmall
+                                            << ", size announced: " << style.announceSize);
+            Exchange server(0x1008, pattern(size), style);
             GuardedBuffer buffer;
             SdoClient client;
             const SdoClient::Step end =
@@ -132,7 +107,7 @@ TEST(SdoUploadTest, SizesFromEmptyToOneByteTooMany)
                 EXPECT_EQ(end.status, Status::Done);
                 EXPECT_EQ(client.length(), size);
                 if (size > 0) {
-                    EXPECT_EQ(std::memcmp(buffer.bytes, server.object.data(), size), 0);
+                    EXPECT_EQ(std::memcmp(buffer.bytes, pattern(size).data(), size), 0);
                 }
                 // Segment requests alternate the toggle bit.
                 for (size_t i = 1; i < server.requests.size(); ++i)
@@ -150,8 +125,7 @@ TEST(SdoUploadTest, SizesFromEmptyToOneByteTooMany)
 
 TEST(SdoUploadTest, ExpeditedReplyLargerThanASmallBufferFails)
 {
-    ScriptedServer server;
-    server.object = {1, 2, 3, 4};
+    Exchange server(0x1000, {1, 2, 3, 4});
     uint8_t small[2 + 4] = {0, 0, 0xA5, 0xA5, 0xA5, 0xA5};
     SdoClient client;
     const auto end = server.run(client, client.startUpload(kNode, 0x1000, 0, small, 2, 0, kTimeout));

@@ -1,10 +1,10 @@
 // The parts the robustness tests put on a private virtual bus besides the
 // gateway simulator, free of I/O (frames in, frames and event lines out) so
 // that the program around them stays a thin shell:
-// - ScriptedGateway: a node with the gateway's identity whose answers to the
-//   monitor's own objects (MTU online, fault bitmap, event timer) are aborts,
-//   replies for another object, short frames, garbage, endless uploads or
-//   nothing at all;
+// - ScriptedGateway: a scripted peer with the gateway's identity whose
+//   answers to the monitor's own objects (MTU online, fault bitmap, event
+//   timer) are aborts, replies for another object, short frames, garbage,
+//   endless uploads or nothing at all;
 // - EmcyFlood: emergency messages from every node but one, shaped so that
 //   any of them taken for the gateway's would change what the monitor shows;
 // - BusTap: counts one node's multiplexed PDOs and keeps the last data of
@@ -12,59 +12,37 @@
 #pragma once
 
 #include "protocol/CanFrame.h"
-#include "TestNode.h"
+#include "ScriptedPeer.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 using SendFrame = std::function<bool(const CanFrame &)>;
 using NoteLine = std::function<void(const std::string &)>;
 
-// How the scripted gateway answers a request for one of its monitored objects.
-enum class BadAnswer {
-    Abort,      // an SDO abort, general error
-    WrongIndex, // a well-formed reply for the next object index
-    Short,      // a reply of three bytes
-    Garbage,    // eight bytes with a command specifier no server sends
-    Endless,    // a segmented upload that never ends (or, to a write, an upload reply)
-    Silent,     // no answer at all
-};
-
-std::optional<BadAnswer> badAnswerByName(const std::string &name);
-const char *nameOf(BadAnswer answer);
-// "abort,short" -> the list; empty when any name is unknown.
-std::vector<BadAnswer> badAnswersFrom(const std::string &list);
-
 class ScriptedGateway {
 public:
     // The emergencies it sends when started: MTU online, and these faults.
     static constexpr uint16_t kFaultsReported[][2] = {{5, 3}, {400, 1}};
 
-    // The first `quietStarts` starts send no emergencies, so that a test
-    // knows the monitor has nothing from it yet.
-    ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers, int quietStarts = 0);
-
     // Requests for the monitored objects take the answers in turn, each
     // object counting its own requests; everything else is served well.
-    void handle(const CanFrame &frame, const SendFrame &send, const NoteLine &note);
-    CanFrame heartbeat() const;
-    CanFrame bootUp() const;
+    // The first `quietStarts` starts send no emergencies, so that a test
+    // knows the monitor has nothing from it yet.
+    ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers, NoteLine note, int quietStarts = 0);
+
+    void handle(const CanFrame &frame, const SendFrame &send);
+    CanFrame heartbeat() { return peer_.heartbeat(); }
+    CanFrame bootUp() { return peer_.bootUp(); }
 
 private:
-    void answerBadly(const CanFrame &request, const SendFrame &send, const NoteLine &note);
     void reportState(const SendFrame &send) const;
-    CanFrame reply(std::initializer_list<uint8_t> bytes) const;
 
-    const uint8_t node_;
-    const std::vector<BadAnswer> answers_;
-    TestNode server_;
-    std::map<uint32_t, size_t> requests_; // by index << 8 | sub
-    bool endless_ = false;
-    uint8_t state_;
+    const NoteLine note_;
+    ScriptedPeer peer_;
     int quietStarts_;
 };
 

@@ -143,7 +143,7 @@ int main(int argc, char **argv)
     QTimer ticker;
 
     ScriptedGateway gateway(options.node, options.answers.empty() ? std::vector{BadAnswer::Silent} : options.answers,
-                            options.quietStarts);
+                            say, options.quietStarts);
     EmcyFlood flood(options.node);
     BusTap tap(options.node);
     uint64_t sent = 0, refused = 0;
@@ -152,7 +152,7 @@ int main(int argc, char **argv)
     int64_t floodDue = 0;
 
     if (options.role == "gateway") {
-        port.setFrameHandler([&](const CanFrame &f, int64_t) { gateway.handle(f, send, say); });
+        port.setFrameHandler([&](const CanFrame &f, int64_t) { gateway.handle(f, send); });
         QObject::connect(&ticker, &QTimer::timeout, [&] { send(gateway.heartbeat()); });
         ticker.start(HEARTBEAT_MS);
     } else if (options.role == "flood") {
