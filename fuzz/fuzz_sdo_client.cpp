@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <memory>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::SdoClient;
+
 namespace {
 
 void CheckSent(const SdoClient::Step &step, uint8_t node)

@@ -9,6 +9,12 @@
 
 #include <cstdio>
 
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
+using qelcopn::ReplayPlayer;
+using qelcopn::InterfaceKind;
+using qelcopn::interfaceKindByPlugin;
+
 using namespace gatewaysim;
 
 namespace {

@@ -3,11 +3,11 @@
 // prints its event lines, one per line, flushed at once.
 #pragma once
 
-#include "transport/CanBusPort.h"
-#include "transport/ReplayPlayer.h"
 #include "Gateway.h"
 #include "Options.h"
 #include "StopSignal.h"
+#include "transport/CanBusPort.h"
+#include "transport/ReplayPlayer.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,10 +26,10 @@ public:
     int run();
 
 private:
-    void send(const CanFrame &frame) override;
+    void send(const qelcopn::CanFrame &frame) override;
     void note(const std::string &line) override;
 
-    void onFrame(const CanFrame &frame);
+    void onFrame(const qelcopn::CanFrame &frame);
     void onPollTimer();
     void onLost();
     void tryReconnect();
@@ -42,9 +42,9 @@ private:
 
     gatewaysim::Options options_;
     uint32_t kindCode_ = 0;
-    CanBusPort port_;
+    qelcopn::CanBusPort port_;
     std::unique_ptr<gatewaysim::Gateway> gateway_;
-    std::unique_ptr<ReplayPlayer> replay_;
+    std::unique_ptr<qelcopn::ReplayPlayer> replay_;
     StopSignal stopSignal_;
     QTimer pollTimer_;
     QTimer reconnectTimer_;

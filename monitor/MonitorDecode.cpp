@@ -2,8 +2,11 @@
 // store is an atomic one, and each kind's flag is raised after its data.
 #include "MonitorModel.h"
 
-#include "protocol/ByteOrder.h"
 #include "Platform.h"
+#include "protocol/ByteOrder.h"
+
+using qelcopn::readLe16;
+using qelcopn::readLe32;
 
 namespace {
 

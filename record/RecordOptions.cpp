@@ -1,11 +1,16 @@
 #include "RecordOptions.h"
 
-#include "transport/CanBusPort.h"
 #include "protocol/Cia301.h"
+#include "transport/CanBusPort.h"
 
 #include <QString>
 
 #include <cstdio>
+
+namespace cia301 = qelcopn::cia301;
+using qelcopn::InterfaceKind;
+using qelcopn::interfaceKindByCode;
+using qelcopn::interfaceKindByPlugin;
 
 namespace record {
 

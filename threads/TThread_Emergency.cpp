@@ -4,6 +4,8 @@
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
 
+using qelcopn::readLe32;
+
 TThread_Emergency *EmergencyThread = nullptr;
 
 TThread_Emergency::TThread_Emergency(bool createSuspended) : TThread(createSuspended)

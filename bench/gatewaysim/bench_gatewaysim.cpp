@@ -5,10 +5,10 @@
 //   2. the core's own speed: frames it produces per second of CPU;
 //   3. the program on a private virtual bus: frames a listener receives.
 #include "BusBudget.h"
-#include "protocol/Cia301.h"
 #include "Gateway.h"
 #include "GatewayMessages.h"
 #include "PeerThread.h"
+#include "protocol/Cia301.h"
 #include "SimulatorProcess.h"
 
 #include <QCoreApplication>
@@ -20,6 +20,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
 
 using namespace gatewaysim;
 

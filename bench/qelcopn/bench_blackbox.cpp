@@ -5,8 +5,8 @@
 //            and the share of a core at that rate
 //   memory   resident memory taken by each minute the box fills
 //   saving   the last two minutes written as a recording (.log + .json)
-#include "trace/BlackBox.h"
 #include "ProcessFigures.h"
+#include "trace/BlackBox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +14,9 @@
 
 #include <cstdio>
 #include <ctime>
+
+namespace trace = qelcopn::trace;
+using qelcopn::CanFrame;
 
 namespace {
 

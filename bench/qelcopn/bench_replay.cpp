@@ -3,12 +3,12 @@
 // reader thread as the monitor's PDO thread drains it and decoded by the
 // monitor's decoder. Prints frames per second of wall time and of the
 // process's CPU time (on a loaded machine the wall figure is the unfair one).
-#include "trace/CandumpLine.h"
 #include "GatewayObjects.h"
 #include "MonitorModel.h"
 #include "Platform.h"
 #include "ProcessFigures.h"
 #include "QEL_COPN.h"
+#include "trace/CandumpLine.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+
+namespace trace = qelcopn::trace;
 
 namespace {
 

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::nmtFrame;
+
 namespace gatewaysim {
 
 namespace {

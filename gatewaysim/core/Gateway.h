@@ -37,7 +37,7 @@ public:
     // Power-on: the boot-up message; the node is pre-operational.
     void powerOn(int64_t nowUs);
     // A frame from the bus; false when it was not for this node.
-    bool receive(const CanFrame &frame, int64_t nowUs);
+    bool receive(const qelcopn::CanFrame &frame, int64_t nowUs);
     // Sends what is due at nowUs.
     void poll(int64_t nowUs);
     // When poll() has something to do next (Scenario::NEVER: nothing).
@@ -52,7 +52,7 @@ private:
     void heartbeatWritten(uint16_t ms) override;
     void eventTimerWritten(uint16_t ms) override;
 
-    void handleNmt(const CanFrame &frame, int64_t nowUs);
+    void handleNmt(const qelcopn::CanFrame &frame, int64_t nowUs);
     void bootUp(int64_t nowUs);
     void restartApplication(int64_t nowUs);
     void startItself(int64_t nowUs);
@@ -65,7 +65,7 @@ private:
     // Everything a listener needs to know of the MTU on entering
     // operational: its state and every active fault.
     void announceMtu();
-    void sendEmergency(const CanFrame &frame);
+    void sendEmergency(const qelcopn::CanFrame &frame);
 
     const GatewayConfig config_;
     GatewaySink &sink_;

@@ -4,6 +4,9 @@
 
 #include <cassert>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 namespace gatewaysim {
 
 namespace {

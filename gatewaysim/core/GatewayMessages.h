@@ -17,9 +17,9 @@
 //               number, bytes 6-7 its state (both little-endian).
 #pragma once
 
-#include "protocol/CanFrame.h"
 #include "GatewayObjects.h"
 #include "ProcessImage.h"
+#include "protocol/CanFrame.h"
 
 #include <cstdint>
 #include <vector>
@@ -47,13 +47,13 @@ uint8_t j1939ElementWidth(int slot);
 // 32 J1939 slots and 36 DinBus bytes.
 std::vector<PdoItem> publishedItems(uint32_t product);
 
-CanFrame encodePdo(const PdoItem &item, const ProcessImage &image, uint8_t node);
-CanFrame mtuStateReport(bool online, uint8_t errorRegister, uint8_t node);
-CanFrame faultReport(uint16_t fault, uint16_t state, uint8_t errorRegister, uint8_t node);
+qelcopn::CanFrame encodePdo(const PdoItem &item, const ProcessImage &image, uint8_t node);
+qelcopn::CanFrame mtuStateReport(bool online, uint8_t errorRegister, uint8_t node);
+qelcopn::CanFrame faultReport(uint16_t fault, uint16_t state, uint8_t errorRegister, uint8_t node);
 
 // A frame with the given identifier and data bytes (at most 8).
-CanFrame makeFrame(uint32_t id, std::initializer_list<uint8_t> bytes);
+qelcopn::CanFrame makeFrame(uint32_t id, std::initializer_list<uint8_t> bytes);
 // A frame we may put on the bus: 11-bit identifier, 0 to 8 data bytes.
-constexpr bool isWellFormed(const CanFrame &frame) { return frame.id <= 0x7FF && frame.length <= 8; }
+constexpr bool isWellFormed(const qelcopn::CanFrame &frame) { return frame.id <= 0x7FF && frame.length <= 8; }
 
 } // namespace gatewaysim

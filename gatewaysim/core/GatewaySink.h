@@ -11,7 +11,7 @@ namespace gatewaysim {
 class GatewaySink {
 public:
     virtual ~GatewaySink() = default;
-    virtual void send(const CanFrame &frame) = 0;
+    virtual void send(const qelcopn::CanFrame &frame) = 0;
     virtual void note(const std::string &line) = 0;
 };
 

@@ -1,5 +1,8 @@
 #include "NmtSlave.h"
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 namespace gatewaysim {
 
 using namespace cia301;

@@ -14,10 +14,10 @@ namespace gatewaysim {
 class NmtSlave {
 public:
     enum class State : uint8_t {
-        Initialising = cia301::NMT_STATE_BOOTUP,
-        Stopped = cia301::NMT_STATE_STOPPED,
-        Operational = cia301::NMT_STATE_OPERATIONAL,
-        PreOperational = cia301::NMT_STATE_PRE_OPERATIONAL,
+        Initialising = qelcopn::cia301::NMT_STATE_BOOTUP,
+        Stopped = qelcopn::cia301::NMT_STATE_STOPPED,
+        Operational = qelcopn::cia301::NMT_STATE_OPERATIONAL,
+        PreOperational = qelcopn::cia301::NMT_STATE_PRE_OPERATIONAL,
     };
     enum class Action { None, Start, Stop, EnterPreOperational, ResetNode, ResetCommunication };
 
@@ -27,10 +27,10 @@ public:
     // for other nodes, of the wrong length or with an unknown command ask
     // nothing. The working states change here; a reset leaves the node
     // initialising until bootUp().
-    Action command(const CanFrame &frame);
+    Action command(const qelcopn::CanFrame &frame);
     // The boot-up message; the node is pre-operational from then on.
-    CanFrame bootUp();
-    CanFrame heartbeat() const;
+    qelcopn::CanFrame bootUp();
+    qelcopn::CanFrame heartbeat() const;
 
     State state() const { return state_; }
     bool answersSdo() const { return state_ == State::PreOperational || state_ == State::Operational; }

@@ -1,8 +1,11 @@
 #include "ObjectDictionary.h"
 
+#include "GatewayMessages.h"
 #include "protocol/ByteOrder.h"
 #include "protocol/Cia301.h"
-#include "GatewayMessages.h"
+
+namespace cia301 = qelcopn::cia301;
+using qelcopn::readLe16;
 
 namespace gatewaysim {
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+using qelcopn::CanFrame;
+
 namespace gatewaysim {
 
 namespace {

@@ -12,9 +12,9 @@
 // bus.
 #pragma once
 
-#include "protocol/CanFrame.h"
 #include "GatewayMessages.h"
 #include "ProcessImage.h"
+#include "protocol/CanFrame.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,7 +38,7 @@ public:
     // never sent, and the first period is due at once.
     void restart(int64_t nowUs);
     // Sends what is due at nowUs.
-    void poll(int64_t nowUs, const ProcessImage &image, const std::function<void(const CanFrame &)> &send);
+    void poll(int64_t nowUs, const ProcessImage &image, const std::function<void(const qelcopn::CanFrame &)> &send);
     int64_t nextDueUs() const { return nextDueUs_; }
 
     double framesPerSecond() const { return rate_; }
@@ -55,7 +55,7 @@ private:
     bool burst_;
     uint16_t eventTimerMs_ = 10;
 
-    std::vector<CanFrame> lastSent_;
+    std::vector<qelcopn::CanFrame> lastSent_;
     // Bytes, not vector<bool>: libstdc++ 12 destroys an empty vector<bool>
     // with pointer arithmetic on null, which UBSan rightly reports.
     std::vector<uint8_t> everSent_;

@@ -7,6 +7,11 @@
 #include <algorithm>
 #include <cstring>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::readLe16;
+using qelcopn::readLe32;
+
 namespace gatewaysim {
 
 using namespace cia301::sdo;

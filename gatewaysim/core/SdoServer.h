@@ -4,9 +4,9 @@
 // one.
 #pragma once
 
-#include "protocol/CanFrame.h"
 #include "GatewaySink.h"
 #include "ObjectAccess.h"
+#include "protocol/CanFrame.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,7 +32,7 @@ public:
 
     // One request frame (COB-ID 0x600 + node); the reply, if the request
     // calls for one.
-    std::optional<CanFrame> handle(const CanFrame &request);
+    std::optional<qelcopn::CanFrame> handle(const qelcopn::CanFrame &request);
     // Forgets a transfer in progress (reset, stop).
     void reset();
     void setNode(uint8_t node) { node_ = node; }
@@ -41,15 +41,15 @@ public:
 private:
     enum class Transfer { None, Upload, Download };
 
-    std::optional<CanFrame> initiateUpload(uint16_t index, uint8_t sub);
-    std::optional<CanFrame> uploadSegment(const CanFrame &request);
-    std::optional<CanFrame> initiateDownload(const CanFrame &request, uint16_t index, uint8_t sub);
-    std::optional<CanFrame> downloadSegment(const CanFrame &request);
+    std::optional<qelcopn::CanFrame> initiateUpload(uint16_t index, uint8_t sub);
+    std::optional<qelcopn::CanFrame> uploadSegment(const qelcopn::CanFrame &request);
+    std::optional<qelcopn::CanFrame> initiateDownload(const qelcopn::CanFrame &request, uint16_t index, uint8_t sub);
+    std::optional<qelcopn::CanFrame> downloadSegment(const qelcopn::CanFrame &request);
     // Writes the entry; 0 or the abort code. size: in the bytes at hand, out
     // the bytes the entry took.
     uint32_t commit(uint16_t index, uint8_t sub, const uint8_t *data, size_t &size, bool sizeIndicated);
-    CanFrame reply(uint8_t command, uint16_t index, uint8_t sub) const;
-    CanFrame abort(uint16_t index, uint8_t sub, uint32_t code);
+    qelcopn::CanFrame reply(uint8_t command, uint16_t index, uint8_t sub) const;
+    qelcopn::CanFrame abort(uint16_t index, uint8_t sub, uint32_t code);
 
     uint8_t node_;
     ObjectAccess &objects_;

@@ -1,9 +1,9 @@
 #include "library/ConfigDialog.h"
 
+#include "library/Configuration.h"
+#include "protocol/Cia301.h"
 #include "trace/BlackBox.h"
 #include "transport/CanBusPort.h"
-#include "protocol/Cia301.h"
-#include "library/Configuration.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +13,8 @@
 #include <QFormLayout>
 #include <QSpinBox>
 #include <QThread>
+
+namespace qelcopn {
 
 namespace {
 
@@ -154,3 +156,5 @@ bool showConfigDialog(HardwareConfiguration *hw, CANopenConfiguration *co)
     dialog.store(hw, co);
     return true;
 }
+
+} // namespace qelcopn

@@ -5,6 +5,10 @@
 
 #include "QEL_COPN.h"
 
+namespace qelcopn {
+
 // True when the user accepted: both records then hold the choice. On
 // cancel (or no QApplication) the records are left as they were.
 bool showConfigDialog(HardwareConfiguration *hw, CANopenConfiguration *co);
+
+} // namespace qelcopn

@@ -1,16 +1,16 @@
 #include "library/Configuration.h"
 
-#include "trace/BlackBox.h"
 #include "protocol/ByteOrder.h"
-#include "transport/CanBusPort.h"
 #include "protocol/Cia301.h"
+#include "trace/BlackBox.h"
+#include "transport/CanBusPort.h"
 
 #include <QSettings>
 
 #include <cstdio>
 #include <cstring>
 
-namespace configuration {
+namespace qelcopn::configuration {
 
 namespace {
 
@@ -188,4 +188,4 @@ bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE])
     return false;
 }
 
-} // namespace configuration
+} // namespace qelcopn::configuration

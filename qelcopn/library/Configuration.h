@@ -6,7 +6,7 @@
 
 #include <QString>
 
-namespace configuration {
+namespace qelcopn::configuration {
 
 // The embedded default: the virtual bus "can0" at 250 kbit/s, own node 127.
 void setDefaults(HardwareConfiguration *hw, CANopenConfiguration *co);
@@ -38,4 +38,4 @@ bool isReplaySpeed(uint32_t speed);
 // The kind's display name, or "Unknown interface (N)"; false for that.
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE]);
 
-} // namespace configuration
+} // namespace qelcopn::configuration

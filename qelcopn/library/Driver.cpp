@@ -1,5 +1,7 @@
 #include "library/Driver.h"
 
+namespace qelcopn {
+
 Driver &Driver::instance()
 {
     // Never destroyed: a host may still call in while its statics go.
@@ -83,3 +85,5 @@ bool Driver::close(uint32_t handle)
     interface->close();
     return true;
 }
+
+} // namespace qelcopn

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+namespace qelcopn {
+
 class Driver {
 public:
     static Driver &instance();
@@ -30,3 +32,5 @@ private:
     std::map<uint32_t, std::shared_ptr<Interface>> interfaces_;
     uint32_t lastHandle_ = 0;
 };
+
+} // namespace qelcopn

@@ -3,10 +3,10 @@
 // exception leaves the library.
 #include "QEL_COPN.h"
 
-#include "protocol/Cia301.h"
 #include "library/ConfigDialog.h"
 #include "library/Configuration.h"
 #include "library/Driver.h"
+#include "protocol/Cia301.h"
 #include "protocol/Nmt.h"
 #include "trace/ReplayFile.h"
 
@@ -15,7 +15,10 @@
 #include <cstring>
 #include <string>
 
-using namespace cia301;
+// The exports keep C linkage at global scope; what they call lives in the
+// library's namespace.
+using namespace qelcopn;
+using namespace qelcopn::cia301;
 
 namespace {
 

@@ -4,12 +4,14 @@
 // never block: they run on the path of every frame.
 #pragma once
 
-#include "trace/BlackBox.h"
 #include "protocol/BusCounter.h"
 #include "protocol/CanFrame.h"
+#include "trace/BlackBox.h"
 #include "trace/Recorder.h"
 
 #include <cstdint>
+
+namespace qelcopn {
 
 class FrameTaps {
 public:
@@ -39,3 +41,5 @@ private:
     trace::Recorder *recorder_ = nullptr;
     trace::BlackBox *blackBox_ = nullptr;
 };
+
+} // namespace qelcopn

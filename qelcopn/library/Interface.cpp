@@ -1,8 +1,8 @@
 #include "library/Interface.h"
 
 #include "library/Configuration.h"
-#include "protocol/NodeProbe.h"
 #include "Platform.h"
+#include "protocol/NodeProbe.h"
 
 #include <QTimer>
 
@@ -12,6 +12,8 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+
+namespace qelcopn {
 
 using namespace cia301;
 
@@ -609,3 +611,5 @@ void Interface::onSdoTimer()
             handleStep(node, sdoJobs_[node]->client.onTime(now));
     armSdoTimer();
 }
+
+} // namespace qelcopn

@@ -4,14 +4,14 @@
 // pulls it from under a caller.
 #pragma once
 
-#include "transport/CanBusPort.h"
+#include "library/FrameTaps.h"
 #include "protocol/Cia301.h"
 #include "protocol/FrameRing.h"
-#include "library/FrameTaps.h"
-#include "transport/IoThread.h"
 #include "protocol/NodeMonitor.h"
-#include "QEL_COPN.h"
 #include "protocol/SdoClient.h"
+#include "QEL_COPN.h"
+#include "transport/CanBusPort.h"
+#include "transport/IoThread.h"
 
 #include <QString>
 
@@ -24,6 +24,8 @@
 #include <vector>
 
 class QTimer;
+
+namespace qelcopn {
 struct SdoJob;
 
 // One registered transmit PDO: its FIFO and the counting event that counts
@@ -176,3 +178,5 @@ private:
     std::array<std::atomic<PdoChannel *>, cia301::COB_ID_MAX + 1> pdoByCobId_{};
     std::vector<PdoChannel *> untoldPdos_; // I/O thread: raised at the batch's end
 };
+
+} // namespace qelcopn

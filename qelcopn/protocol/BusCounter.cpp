@@ -1,5 +1,7 @@
 #include "protocol/BusCounter.h"
 
+namespace qelcopn {
+
 namespace {
 
 // SocketCAN's error classes (linux/can/error.h), as the frame's id carries them.
@@ -108,3 +110,5 @@ BusCounter::Figures BusCounter::figures(int64_t nowMicros, uint32_t bitsPerSecon
         f.loadPermille = uint32_t(bits * 1000 * 1'000'000 / (uint64_t(bitsPerSecond) * kWindowMicros));
     return f;
 }
+
+} // namespace qelcopn

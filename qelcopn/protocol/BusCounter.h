@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace qelcopn {
+
 class BusCounter {
 public:
     // Numbering as the library's export gives it.
@@ -61,3 +63,5 @@ private:
     uint32_t lastErrorClass_ = 0;
     int64_t lastReceived_ = -1;
 };
+
+} // namespace qelcopn

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qelcopn {
+
 struct CanFrame {
     uint32_t id = 0;
     uint8_t length = 0;
@@ -13,3 +15,5 @@ struct CanFrame {
     // bits (CAN_ERR_*, without CAN_ERR_FLAG), data the details.
     bool error = false;
 };
+
+} // namespace qelcopn

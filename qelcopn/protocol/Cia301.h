@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace cia301 {
+namespace qelcopn::cia301 {
 
 // Predefined connection set: function code (upper 4 bits of the COB-ID).
 constexpr uint32_t COB_NMT = 0x000;
@@ -115,4 +115,4 @@ enum AbortCode : uint32_t {
 };
 } // namespace sdo
 
-} // namespace cia301
+} // namespace qelcopn::cia301

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+namespace qelcopn {
+
 template <typename Entry>
 class FrameRing {
 public:
@@ -82,3 +84,5 @@ struct EmcyEntry {
     uint8_t data[8] = {};
     uint32_t time = 0;
 };
+
+} // namespace qelcopn

@@ -4,6 +4,8 @@
 #include "protocol/CanFrame.h"
 #include "protocol/Cia301.h"
 
+namespace qelcopn {
+
 inline CanFrame nmtFrame(cia301::NmtCommand command, uint8_t node)
 {
     CanFrame frame;
@@ -16,3 +18,5 @@ inline CanFrame nmtFrame(cia301::NmtCommand command, uint8_t node)
 
 // Node 0 addresses every node; otherwise a CANopen node ID.
 constexpr bool isNmtTarget(unsigned node) { return node == 0 || cia301::isNodeId(node); }
+
+} // namespace qelcopn

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace qelcopn {
+
 using namespace cia301;
 
 namespace {
@@ -73,3 +75,5 @@ void NodeMonitor::reset()
         n.bootUps.store(0, std::memory_order_relaxed);
     }
 }
+
+} // namespace qelcopn

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace qelcopn {
+
 class NodeMonitor {
 public:
     // A node counts as online while it was heard within this window, or
@@ -33,3 +35,5 @@ private:
     };
     Node nodes_[128];
 };
+
+} // namespace qelcopn

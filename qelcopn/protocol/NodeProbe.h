@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace nodeprobe {
+namespace qelcopn::nodeprobe {
 
 // Briefly, so that a survey of a quiet bus does not take minutes. Slow
 // rates get more: the time is meant for the node's answer, not the bits.
@@ -42,4 +42,4 @@ constexpr bool due(bool heardOf, int64_t probedAt, int64_t resetSentAt, int64_t 
     return probedAt == 0 || now - probedAt >= kReprobeMicros;
 }
 
-} // namespace nodeprobe
+} // namespace qelcopn::nodeprobe

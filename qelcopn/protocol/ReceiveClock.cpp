@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace qelcopn {
+
 void ReceiveClock::beginBatch(int64_t newestStampMicros, int64_t readMicros)
 {
     readMicros_ = readMicros;
@@ -20,3 +22,5 @@ int64_t ReceiveClock::map(int64_t stampMicros)
     last_ = std::clamp(mapped, std::min(last_, readMicros_), readMicros_);
     return last_;
 }
+
+} // namespace qelcopn

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace qelcopn {
+
 class ReceiveClock {
 public:
     // A batch whose newest frame seems older than this when read is taken
@@ -31,3 +33,5 @@ private:
     int64_t readMicros_ = 0;
     int64_t last_ = INT64_MIN;
 };
+
+} // namespace qelcopn

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace qelcopn {
+
 using namespace cia301;
 
 SdoClient::Step SdoClient::startUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *buffer, size_t capacity,
@@ -187,3 +189,5 @@ SdoClient::Step SdoClient::finish(Status status, uint32_t abortCode)
     step.status = status;
     return step;
 }
+
+} // namespace qelcopn

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qelcopn {
+
 class SdoClient {
 public:
     enum class Status { Running, Done, Failed };
@@ -65,3 +67,5 @@ private:
     int64_t deadline_ = 0;
     uint32_t abortCode_ = 0;
 };
+
+} // namespace qelcopn

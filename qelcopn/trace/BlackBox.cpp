@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace trace {
+namespace qelcopn::trace {
 
 namespace {
 
@@ -188,4 +188,4 @@ bool BlackBox::save(const std::string &path, uint32_t seconds, const SessionInfo
     return true;
 }
 
-} // namespace trace
+} // namespace qelcopn::trace

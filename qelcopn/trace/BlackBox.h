@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-namespace trace {
+namespace qelcopn::trace {
 
 class BlackBox {
 public:
@@ -84,4 +84,4 @@ private:
     alignas(64) std::atomic<uint64_t> published_{0};
 };
 
-} // namespace trace
+} // namespace qelcopn::trace

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace trace {
+namespace qelcopn::trace {
 
 namespace {
 
@@ -222,4 +222,4 @@ ParseResult parseLine(std::string_view line, TraceRecord *record, std::string *c
     return ParseResult::Frame;
 }
 
-} // namespace trace
+} // namespace qelcopn::trace

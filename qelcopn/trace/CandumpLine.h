@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace trace {
+namespace qelcopn::trace {
 
 // The error flag of a candump identifier (SocketCAN's CAN_ERR_FLAG).
 constexpr uint32_t kErrorFlag = 0x20000000u;
@@ -42,4 +42,4 @@ enum class ParseResult {
 // gets the line's channel name.
 ParseResult parseLine(std::string_view line, TraceRecord *record, std::string *channel = nullptr);
 
-} // namespace trace
+} // namespace qelcopn::trace

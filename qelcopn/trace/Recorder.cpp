@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace trace {
+namespace qelcopn::trace {
 
 namespace {
 
@@ -106,4 +106,4 @@ bool Recorder::writeSession(bool finished)
     return false;
 }
 
-} // namespace trace
+} // namespace qelcopn::trace

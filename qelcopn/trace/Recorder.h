@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-namespace trace {
+namespace qelcopn::trace {
 
 class Recorder {
 public:
@@ -74,4 +74,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace trace
+} // namespace qelcopn::trace

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace trace {
+namespace qelcopn::trace {
 
 class ReplayClock {
 public:
@@ -57,4 +57,4 @@ private:
     int64_t lastDue_ = 0;
 };
 
-} // namespace trace
+} // namespace qelcopn::trace

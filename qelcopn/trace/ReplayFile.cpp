@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace trace {
+namespace qelcopn::trace {
 
 namespace {
 
@@ -148,4 +148,4 @@ bool ReplayFile::rewind()
     return std::fseek(file_, 0, SEEK_SET) == 0;
 }
 
-} // namespace trace
+} // namespace qelcopn::trace

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace trace {
+namespace qelcopn::trace {
 
 class ReplayFile {
 public:
@@ -59,4 +59,4 @@ private:
     uint64_t sentSkipped_ = 0;
 };
 
-} // namespace trace
+} // namespace qelcopn::trace

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace trace {
+namespace qelcopn::trace {
 
 namespace {
 
@@ -176,4 +176,4 @@ bool LogWriter::flush()
     return false;
 }
 
-} // namespace trace
+} // namespace qelcopn::trace

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace trace {
+namespace qelcopn::trace {
 
 // What the session file tells about where the frames came from.
 struct SessionInfo {
@@ -79,4 +79,4 @@ private:
     std::atomic<int> lastError_{0};
 };
 
-} // namespace trace
+} // namespace qelcopn::trace

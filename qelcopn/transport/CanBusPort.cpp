@@ -1,8 +1,8 @@
 #include "transport/CanBusPort.h"
 
-#include "transport/NetDevice.h"
 #include "Platform.h"
 #include "QEL_COPN.h"
+#include "transport/NetDevice.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -16,6 +16,8 @@
 #include <array>
 #include <cstring>
 #include <utility>
+
+namespace qelcopn {
 
 namespace {
 
@@ -501,3 +503,5 @@ void CanBusPort::reportLost()
             lostHandler_();
     }, Qt::QueuedConnection);
 }
+
+} // namespace qelcopn

@@ -17,6 +17,7 @@
 
 class QCanBusDevice;
 
+namespace qelcopn {
 
 // The interface kinds the library and the simulator support.
 struct InterfaceKind {
@@ -123,3 +124,5 @@ private:
     ReplayPlayer::Settings replaySettings_;
     ReplayPlayer::Hooks replayHooks_;
 };
+
+} // namespace qelcopn

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace qelcopn {
+
 // Lives in the I/O thread; its one event means "tasks are waiting".
 class IoThreadWake : public QObject {
 public:
@@ -135,3 +137,5 @@ void IoThread::main()
     }
     ownApplication.reset();
 }
+
+} // namespace qelcopn

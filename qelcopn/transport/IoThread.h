@@ -20,6 +20,8 @@
 class QEventLoop;
 class QObject;
 
+namespace qelcopn {
+
 class IoThread {
 public:
     IoThread() = default;
@@ -81,3 +83,5 @@ private:
     QObject *context_ = nullptr;
     QEventLoop *loop_ = nullptr;
 };
+
+} // namespace qelcopn

@@ -11,7 +11,7 @@
 #include <linux/rtnetlink.h>
 #include <unistd.h>
 
-namespace netdevice {
+namespace qelcopn::netdevice {
 
 namespace {
 
@@ -161,4 +161,4 @@ std::string wrongRateMessage(const std::string &name, std::optional<uint32_t> cu
         + " type can bitrate " + rate + " && ip link set " + name + " up";
 }
 
-} // namespace netdevice
+} // namespace qelcopn::netdevice

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace netdevice {
+namespace qelcopn::netdevice {
 
 enum class State { Missing, Down, Up };
 
@@ -24,4 +24,4 @@ bool hasBitTiming(const std::string &name);
 // root, so the library cannot run them, a person can.
 std::string wrongRateMessage(const std::string &name, std::optional<uint32_t> current, uint32_t wanted);
 
-} // namespace netdevice
+} // namespace qelcopn::netdevice

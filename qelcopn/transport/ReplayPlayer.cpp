@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace qelcopn {
+
 namespace {
 
 int64_t nowMicros()
@@ -117,3 +119,5 @@ void ReplayPlayer::reportSkipped()
     if (hooks_.skipped)
         hooks_.skipped(skippedReported_);
 }
+
+} // namespace qelcopn

@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 
+namespace qelcopn {
+
 class ReplayPlayer : public QObject {
 public:
     // Frames handed on in one go before the event loop runs again, so that
@@ -82,3 +84,5 @@ private:
     std::function<void()> endHandler_;
     std::function<void()> batchEndHandler_;
 };
+
+} // namespace qelcopn

@@ -5,12 +5,12 @@
 #include "AppOnBus.h"
 
 #include "BlackBoxControl.h"
-#include "trace/CandumpLine.h"
-#include "ReadTraceLog.h"
 #include "GatewayObjects.h"
 #include "Main.h"
+#include "ReadTraceLog.h"
 #include "RecordingSession.h"
 #include "TForm_MTU.h"
+#include "trace/CandumpLine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace trace = qelcopn::trace;
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "SimulatorProcess.h"
 #include "SpinEdit.h"
 #include "StringGrid.h"
-#include "TForm_MTU.h"
 #include "TableValues.h"
+#include "TForm_MTU.h"
 #include "trace/CandumpLine.h"
 
 #include <QApplication>
@@ -29,6 +29,8 @@
 #include <cmath>
 #include <csignal>
 #include <map>
+
+namespace trace = qelcopn::trace;
 
 using namespace gatewaysim::testing;
 

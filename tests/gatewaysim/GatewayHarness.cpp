@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 namespace gatewaysim::testing {
 
 std::vector<CanFrame> RecordingSink::framesWithId(uint32_t id) const

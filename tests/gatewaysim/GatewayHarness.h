@@ -3,8 +3,8 @@
 // reader that read the frames the way a master does.
 #pragma once
 
-#include "protocol/Cia301.h"
 #include "Gateway.h"
+#include "protocol/Cia301.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +16,11 @@
 namespace gatewaysim::testing {
 
 struct RecordingSink : GatewaySink {
-    std::vector<CanFrame> frames;
+    std::vector<qelcopn::CanFrame> frames;
     std::vector<std::string> notes;
-    void send(const CanFrame &frame) override { frames.push_back(frame); }
+    void send(const qelcopn::CanFrame &frame) override { frames.push_back(frame); }
     void note(const std::string &line) override { notes.push_back(line); }
-    std::vector<CanFrame> framesWithId(uint32_t id) const;
+    std::vector<qelcopn::CanFrame> framesWithId(uint32_t id) const;
     bool noted(const std::string &line) const;
 };
 
@@ -45,9 +45,9 @@ struct DecodedTraffic {
     std::array<int32_t, 512> faultState{}; // -1: no report
     DecodedTraffic() { faultState.fill(-1); }
 
-    void decodePdo(const CanFrame &frame);
-    void decodeEmergency(const CanFrame &frame);
-    void decodeAll(const std::vector<CanFrame> &frames, uint8_t node);
+    void decodePdo(const qelcopn::CanFrame &frame);
+    void decodeEmergency(const qelcopn::CanFrame &frame);
+    void decodeAll(const std::vector<qelcopn::CanFrame> &frames, uint8_t node);
 };
 
 class Harness {
@@ -57,15 +57,15 @@ public:
     // Polls the gateway whenever it is due, up to and including untilUs.
     void runUntil(int64_t untilUs);
     void runFor(int64_t us) { runUntil(now + us); }
-    void deliver(const CanFrame &frame) { gateway.receive(frame, now); }
+    void deliver(const qelcopn::CanFrame &frame) { gateway.receive(frame, now); }
     void nmt(uint8_t command, uint8_t target);
     // The reply to one SDO request, or an empty frame (id 0) for none.
-    CanFrame sdo(std::initializer_list<uint8_t> bytes);
+    qelcopn::CanFrame sdo(std::initializer_list<uint8_t> bytes);
     Upload upload(uint16_t index, uint8_t sub);
     uint32_t downloadU16(uint16_t index, uint8_t sub, uint16_t value);
 
     // Frames sent since the last call.
-    std::vector<CanFrame> takeFrames();
+    std::vector<qelcopn::CanFrame> takeFrames();
 
     GatewayConfig config;
     RecordingSink sink;
@@ -77,6 +77,6 @@ private:
 };
 
 GatewayConfig tableConfig(uint32_t product = 1101);
-uint32_t abortCodeOf(const CanFrame &frame);
+uint32_t abortCodeOf(const qelcopn::CanFrame &frame);
 
 } // namespace gatewaysim::testing

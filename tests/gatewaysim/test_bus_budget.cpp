@@ -4,6 +4,9 @@
 #include "BusBudget.h"
 #include "GatewayHarness.h"
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 using namespace gatewaysim;
 using namespace gatewaysim::testing;
 

@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 
+using qelcopn::CanFrame;
+
 using namespace gatewaysim;
 using namespace gatewaysim::testing;
 

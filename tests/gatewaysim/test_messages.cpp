@@ -4,6 +4,9 @@
 #include "GatewayMessages.h"
 #include "TableValues.h"
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 using namespace gatewaysim;
 using namespace gatewaysim::testing;
 using namespace cia301;

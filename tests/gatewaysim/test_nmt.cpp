@@ -2,6 +2,9 @@
 // each state lets the gateway send.
 #include "GatewayHarness.h"
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 using namespace gatewaysim;
 using namespace gatewaysim::testing;
 using namespace cia301;

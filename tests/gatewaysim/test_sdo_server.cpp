@@ -2,6 +2,9 @@
 // objects, segmented transfers with their toggles, and the abort codes.
 #include "GatewayHarness.h"
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+
 using namespace gatewaysim;
 using namespace gatewaysim::testing;
 using namespace cia301::sdo;

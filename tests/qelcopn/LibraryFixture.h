@@ -45,8 +45,8 @@ protected:
         ASSERT_TRUE(peer->open(url)); // first: the bus server lives in the peer's thread
         // The node answers; everything the library sends is also queued
         // for the test to inspect.
-        peer->setResponder([this](CanBusPort &port, const CanFrame &f) {
-            node.handle(f, [&port](const CanFrame &out) { return port.write(out); });
+        peer->setResponder([this](qelcopn::CanBusPort &port, const qelcopn::CanFrame &f) {
+            node.handle(f, [&port](const qelcopn::CanFrame &out) { return port.write(out); });
             return true;
         });
         ASSERT_NE(LoadDriver(), 0);
@@ -62,7 +62,7 @@ protected:
     // heard one shows that it has.
     bool serverKnowsTheLibrary()
     {
-        CanFrame beat;
+        qelcopn::CanFrame beat;
         beat.id = 0x700 + 127;
         beat.length = 1;
         beat.data[0] = 0x7F;
@@ -84,7 +84,7 @@ protected:
 
     void sendFromPeer(uint32_t id, std::initializer_list<uint8_t> bytes)
     {
-        CanFrame f;
+        qelcopn::CanFrame f;
         f.id = id;
         for (uint8_t b : bytes)
             f.data[f.length++] = b;

@@ -2,6 +2,9 @@
 
 #include <QTcpServer>
 
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
+
 PeerThread::PeerThread()
 {
     io_.start();

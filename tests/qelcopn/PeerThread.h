@@ -19,27 +19,27 @@ public:
     ~PeerThread(); // closes the port and ends the thread
 
     // Runs fn in the peer thread and returns when it has run.
-    void run(const std::function<void(CanBusPort &port)> &fn);
+    void run(const std::function<void(qelcopn::CanBusPort &port)> &fn);
     bool open(const QString &interfaceName);
-    bool send(const CanFrame &frame);
+    bool send(const qelcopn::CanFrame &frame);
     // The thread ends (its event loop and port with it).
     void stop();
 
     // Called in the peer thread for each frame; return true to keep it in
     // the received queue as well.
-    void setResponder(std::function<bool(CanBusPort &port, const CanFrame &frame)> responder);
-    bool waitFrame(CanFrame *frame, int timeoutMs = 10000);
+    void setResponder(std::function<bool(qelcopn::CanBusPort &port, const qelcopn::CanFrame &frame)> responder);
+    bool waitFrame(qelcopn::CanFrame *frame, int timeoutMs = 10000);
     size_t receivedCount();
     bool lost();
 
 private:
-    IoThread io_;
-    std::unique_ptr<CanBusPort> port_; // lives in io_'s thread
+    qelcopn::IoThread io_;
+    std::unique_ptr<qelcopn::CanBusPort> port_; // lives in io_'s thread
     std::mutex mutex_;
     std::condition_variable changed_;
     bool lost_ = false;
-    std::deque<CanFrame> received_;
-    std::function<bool(CanBusPort &, const CanFrame &)> responder_;
+    std::deque<qelcopn::CanFrame> received_;
+    std::function<bool(qelcopn::CanBusPort &, const qelcopn::CanFrame &)> responder_;
 };
 
 // A TCP port on 127.0.0.1 that was free a moment ago, and the virtual bus

@@ -1,8 +1,8 @@
 // The black box without a bus: what a save holds, while frames keep coming,
 // and what it leaves behind when it cannot write.
+#include "ReadTraceLog.h"
 #include "trace/BlackBox.h"
 #include "trace/CandumpLine.h"
-#include "ReadTraceLog.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,9 @@
 #include <cstring>
 #include <thread>
 #include <vector>
+
+namespace trace = qelcopn::trace;
+using qelcopn::CanFrame;
 
 using namespace trace;
 

@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
+
 namespace {
 
 // The next frame the peer saw, as "ID: bytes".

@@ -18,6 +18,10 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
+
 namespace {
 
 // Objects the peer serves: the device type (expedited) and the device name

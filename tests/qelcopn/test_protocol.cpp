@@ -17,6 +17,19 @@
 #include <optional>
 #include <vector>
 
+namespace cia301 = qelcopn::cia301;
+namespace nodeprobe = qelcopn::nodeprobe;
+using qelcopn::CanFrame;
+using qelcopn::BusCounter;
+using qelcopn::FrameRing;
+using qelcopn::NodeMonitor;
+using qelcopn::ReceiveClock;
+using qelcopn::SdoClient;
+using qelcopn::isNmtTarget;
+using qelcopn::nmtFrame;
+using qelcopn::readLe32;
+using qelcopn::PdoEntry;
+
 using namespace cia301;
 using Status = SdoClient::Status;
 

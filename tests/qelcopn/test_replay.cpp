@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <vector>
 
+namespace trace = qelcopn::trace;
+
 namespace {
 
 // Wall-clock seconds of the first line of the test recordings.

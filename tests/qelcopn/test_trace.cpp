@@ -14,6 +14,9 @@
 #include <chrono>
 #include <thread>
 
+namespace trace = qelcopn::trace;
+using qelcopn::CanFrame;
+
 using namespace trace;
 
 namespace {

@@ -1,8 +1,8 @@
 // Recording through the library's exports: every frame both ways, stamped,
 // and a close that ends the recording with everything written.
-#include "trace/CandumpLine.h"
-#include "ReadTraceLog.h"
 #include "LibraryFixture.h"
+#include "ReadTraceLog.h"
+#include "trace/CandumpLine.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,6 +13,8 @@
 
 #include <cerrno>
 #include <vector>
+
+namespace trace = qelcopn::trace;
 
 TEST_F(LibraryTest, RecordsBothWaysUntilCloseInterface)
 {

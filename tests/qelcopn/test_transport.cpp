@@ -1,11 +1,11 @@
 // The QtSerialBus glue on a private virtual bus: frames both ways with
 // receive stamps, refusal of bad names and frames, and loss of the bus.
-#include "transport/CanBusPort.h"
-#include "transport/IoThread.h"
-#include "transport/NetDevice.h"
 #include "PeerProcess.h"
 #include "PeerThread.h"
 #include "Platform.h"
+#include "transport/CanBusPort.h"
+#include "transport/IoThread.h"
+#include "transport/NetDevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,6 +17,14 @@
 #include <atomic>
 #include <functional>
 #include <vector>
+
+namespace netdevice = qelcopn::netdevice;
+
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
+using qelcopn::IoThread;
+using qelcopn::interfaceKindByCode;
+using qelcopn::interfaceKindByPlugin;
 
 namespace {
 

@@ -10,10 +10,10 @@
 // TARNWICK_BURST_SECONDS, TARNWICK_BURST_RATE, TARNWICK_BUS_RATE.
 #include "RobustnessSupport.h"
 
-#include "trace/BlackBox.h"
 #include "Main.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
+#include "trace/BlackBox.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +21,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+
+namespace trace = qelcopn::trace;
 
 namespace {
 

@@ -6,6 +6,11 @@
 
 #include <cstdio>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::readLe16;
+using qelcopn::readLe32;
+
 using namespace cia301;
 
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-using SendFrame = std::function<bool(const CanFrame &)>;
+using SendFrame = std::function<bool(const qelcopn::CanFrame &)>;
 using NoteLine = std::function<void(const std::string &)>;
 
 class ScriptedGateway {
@@ -34,9 +34,9 @@ public:
     // knows the monitor has nothing from it yet.
     ScriptedGateway(uint8_t node, std::vector<BadAnswer> answers, NoteLine note, int quietStarts = 0);
 
-    void handle(const CanFrame &frame, const SendFrame &send);
-    CanFrame heartbeat() { return peer_.heartbeat(); }
-    CanFrame bootUp() { return peer_.bootUp(); }
+    void handle(const qelcopn::CanFrame &frame, const SendFrame &send);
+    qelcopn::CanFrame heartbeat() { return peer_.heartbeat(); }
+    qelcopn::CanFrame bootUp() { return peer_.bootUp(); }
 
 private:
     void reportState(const SendFrame &send) const;
@@ -52,7 +52,7 @@ public:
     // The next message: senders take turns over nodes 1 to 127 but the
     // spared one; the contents cycle through MTU offline, MTU online, fault
     // active and fault cleared, the faults running over 1 to 400.
-    CanFrame next();
+    qelcopn::CanFrame next();
 
 private:
     const uint8_t spared_;
@@ -65,7 +65,7 @@ public:
     explicit BusTap(uint8_t node);
     // True once the node reported itself stopped after sending PDOs: all it
     // sent before has come through.
-    bool handle(const CanFrame &frame);
+    bool handle(const qelcopn::CanFrame &frame);
     uint64_t pdos() const { return pdos_; }
     // Those after the master wrote the event timer (0x1803:5): a master
     // registers the PDO before it writes that, so it has received at least

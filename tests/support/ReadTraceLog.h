@@ -8,15 +8,15 @@
 
 #include <vector>
 
-inline std::vector<trace::TraceRecord> ReadTraceLog(const QString &path)
+inline std::vector<qelcopn::trace::TraceRecord> ReadTraceLog(const QString &path)
 {
-    std::vector<trace::TraceRecord> records;
+    std::vector<qelcopn::trace::TraceRecord> records;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return records;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        trace::TraceRecord r;
-        if (trace::parseLine(line.toStdString(), &r) == trace::ParseResult::Frame)
+        qelcopn::trace::TraceRecord r;
+        if (qelcopn::trace::parseLine(line.toStdString(), &r) == qelcopn::trace::ParseResult::Frame)
             records.push_back(r);
     }
     return records;

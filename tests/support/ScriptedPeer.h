@@ -35,7 +35,7 @@ const char *nameOf(BadAnswer answer);
 std::vector<BadAnswer> badAnswersFrom(const std::string &list);
 
 // An SDO frame on `id`: eight bytes, these first, the rest zero.
-CanFrame sdoFrame(uint32_t id, std::initializer_list<uint8_t> bytes);
+qelcopn::CanFrame sdoFrame(uint32_t id, std::initializer_list<uint8_t> bytes);
 
 // A node's objects in a map. Any entry may be written, known or not: a test
 // reads back what the client wrote, in order.
@@ -63,7 +63,7 @@ private:
 
 class ScriptedPeer : private gatewaysim::GatewaySink {
 public:
-    using Send = std::function<bool(const CanFrame &)>;
+    using Send = std::function<bool(const qelcopn::CanFrame &)>;
     using Note = std::function<void(const std::string &)>;
     using Action = gatewaysim::NmtSlave::Action;
 
@@ -91,9 +91,9 @@ public:
     // One frame off the bus; what the node answers goes to send. Returns
     // what an NMT command asked of this node (a reset is answered with the
     // boot-up).
-    Action handle(const CanFrame &frame, const Send &send);
-    CanFrame bootUp();
-    CanFrame heartbeat();
+    Action handle(const qelcopn::CanFrame &frame, const Send &send);
+    qelcopn::CanFrame bootUp();
+    qelcopn::CanFrame heartbeat();
 
 private:
     struct Script {
@@ -103,8 +103,8 @@ private:
 
     // The scripted answer to this request, if its object has a script.
     std::optional<BadAnswer> nextBadAnswer(uint16_t index, uint8_t sub);
-    void answerBadly(BadAnswer answer, const CanFrame &request, const Send &send);
-    void send(const CanFrame &) override {}
+    void answerBadly(BadAnswer answer, const qelcopn::CanFrame &request, const Send &send);
+    void send(const qelcopn::CanFrame &) override {}
     void note(const std::string &line) override;
 
     const uint8_t node_;

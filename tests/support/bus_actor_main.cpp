@@ -13,10 +13,10 @@
 // reported itself stopped. --seconds N ends any role after N seconds; the
 // actor also ends when the process that started it does.
 #include "BusActorRoles.h"
-#include "transport/CanBusPort.h"
-#include "protocol/Cia301.h"
 #include "Platform.h"
+#include "protocol/Cia301.h"
 #include "StopSignal.h"
+#include "transport/CanBusPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,6 +28,10 @@
 #include <map>
 #include <string>
 #include <sys/prctl.h>
+
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::CanBusPort;
 
 namespace {
 

@@ -8,6 +8,12 @@
 
 #include <gtest/gtest.h>
 
+namespace cia301 = qelcopn::cia301;
+using qelcopn::CanFrame;
+using qelcopn::nmtFrame;
+using qelcopn::readLe16;
+using qelcopn::readLe32;
+
 using namespace cia301;
 
 namespace {
