@@ -72,9 +72,8 @@ int main(int argc, char **argv)
     port.setFrameHandler([&](const CanFrame &f, int64_t) {
         if (burst == 0)
             printFrame(f);
-        server.handle(f, [&](const CanFrame &out) { return port.write(out); });
-        if (burst > 0 && f.id == cia301::COB_NMT && f.length >= 2 && f.data[0] == cia301::NMT_START_REMOTE_NODE
-            && (f.data[1] == 0 || f.data[1] == node)) {
+        const auto action = server.handle(f, [&](const CanFrame &out) { return port.write(out); });
+        if (burst > 0 && action == ScriptedPeer::Action::Start) {
             CanFrame pdo;
             pdo.id = cia301::tpdoCobId(3, uint8_t(node));
             pdo.length = 8;

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-using SendFrame = std::function<bool(const qelcopn::CanFrame &)>;
-using NoteLine = std::function<void(const std::string &)>;
+using SendFrame = ScriptedPeer::Send;
+using NoteLine = ScriptedPeer::Note;
 
 class ScriptedGateway {
 public:

@@ -28,8 +28,6 @@ constexpr NamedAnswer ANSWER_NAMES[] = {
 
 uint32_t keyOf(uint16_t index, uint8_t sub) { return uint32_t(index) << 8 | sub; }
 
-CanFrame sdoReply(uint8_t node, std::initializer_list<uint8_t> bytes) { return sdoFrame(COB_SDO_TX + node, bytes); }
-
 } // namespace
 
 CanFrame sdoFrame(uint32_t id, std::initializer_list<uint8_t> bytes)
@@ -216,7 +214,8 @@ ScriptedPeer::Action ScriptedPeer::handle(const CanFrame &f, const Send &send)
         }
     } else if (command == sdo::CCS_UPLOAD_SEGMENT && endless_) {
         // Seven more bytes, never the last: the client must give up by itself.
-        send(sdoReply(node_, {uint8_t(f.data[0] & sdo::FLAG_TOGGLE), 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5}));
+        const uint8_t toggle = f.data[0] & sdo::FLAG_TOGGLE;
+        send(sdoFrame(COB_SDO_TX + node_, {toggle, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5}));
         return Action::None;
     }
     endless_ = false;
@@ -246,31 +245,32 @@ void ScriptedPeer::answerBadly(BadAnswer answer, const CanFrame &f, const Send &
     const bool upload = sdo::commandOf(f.data[0]) == sdo::CCS_INITIATE_UPLOAD;
     const uint8_t lo = uint8_t(index), hi = uint8_t(index >> 8);
     const uint32_t general = sdo::ABORT_GENERAL;
+    const uint32_t id = COB_SDO_TX + node_;
     server_.reset();
     endless_ = false;
     switch (answer) {
     case BadAnswer::Abort:
-        send(sdoReply(node_, {0x80, lo, hi, sub, uint8_t(general), uint8_t(general >> 8), uint8_t(general >> 16),
-                              uint8_t(general >> 24)}));
+        send(sdoFrame(id, {0x80, lo, hi, sub, uint8_t(general), uint8_t(general >> 8), uint8_t(general >> 16),
+                           uint8_t(general >> 24)}));
         break;
     case BadAnswer::WrongIndex: {
         const uint16_t other = uint16_t(index + 1);
-        send(upload ? sdoReply(node_, {0x4F, uint8_t(other), uint8_t(other >> 8), sub, 0x01})
-                    : sdoReply(node_, {0x60, uint8_t(other), uint8_t(other >> 8), sub}));
+        send(upload ? sdoFrame(id, {0x4F, uint8_t(other), uint8_t(other >> 8), sub, 0x01})
+                    : sdoFrame(id, {0x60, uint8_t(other), uint8_t(other >> 8), sub}));
         break;
     }
     case BadAnswer::Short: {
-        CanFrame r = sdoReply(node_, {upload ? uint8_t(0x4F) : uint8_t(0x60), lo, hi});
+        CanFrame r = sdoFrame(id, {upload ? uint8_t(0x4F) : uint8_t(0x60), lo, hi});
         r.length = 3;
         send(r);
         break;
     }
     case BadAnswer::Garbage:
-        send(sdoReply(node_, {0xFF, 0x13, 0x37, 0xC0, 0xDE, 0xBA, 0xDC, 0x0D}));
+        send(sdoFrame(id, {0xFF, 0x13, 0x37, 0xC0, 0xDE, 0xBA, 0xDC, 0x0D}));
         break;
     case BadAnswer::Endless:
         // A segmented upload without a size; to a write, an upload's reply.
-        send(sdoReply(node_, {0x40, lo, hi, sub}));
+        send(sdoFrame(id, {0x40, lo, hi, sub}));
         endless_ = upload;
         break;
     case BadAnswer::Silent:

@@ -22,7 +22,7 @@ constexpr uint8_t kNode = 7;
 
 CanFrame request(std::initializer_list<uint8_t> bytes) { return sdoFrame(COB_SDO_RX + kNode, bytes); }
 
-CanFrame upload(uint16_t index, uint8_t sub) { return request({0x40, uint8_t(index), uint8_t(index >> 8), sub, 0, 0, 0, 0}); }
+CanFrame upload(uint16_t index, uint8_t sub) { return request({0x40, uint8_t(index), uint8_t(index >> 8), sub}); }
 
 struct Peer {
     std::vector<std::string> notes;
