@@ -5,7 +5,6 @@
 #include "Text.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace cia301 = qelcopn::cia301;
 using qelcopn::CanFrame;
@@ -126,7 +125,7 @@ std::optional<CanFrame> SdoServer::uploadSegment(const CanFrame &request)
     frame.length = 8;
     frame.data[0] = uint8_t(SCS_UPLOAD_SEGMENT << 5 | (toggle ? FLAG_TOGGLE : 0) | (7 - count) << 1 |
                             (last ? FLAG_LAST : 0));
-    std::memcpy(frame.data + 1, data_.data() + offset_, count);
+    std::copy_n(data_.begin() + ptrdiff_t(offset_), count, frame.data + 1); // an empty value's data() may be null
     offset_ += count;
     toggle_ = !toggle_;
     if (last)
