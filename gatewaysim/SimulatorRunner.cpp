@@ -22,13 +22,6 @@ namespace {
 constexpr int RECONNECT_INTERVAL_MS = 1000;
 constexpr int END_DRAIN_MS = 200;
 
-int64_t nowUs()
-{
-    int64_t count = 0;
-    QueryPerformanceCounter(&count);
-    return count;
-}
-
 GatewayConfig configFrom(const Options &options)
 {
     GatewayConfig config;
@@ -88,7 +81,7 @@ int SimulatorRunner::run()
         std::fprintf(stderr, "tarnwick-gatewaysim: --rate %u is more than a %u bit/s bus carries (%.0f frames/s)\n",
                      *options_.rate, options_.bitrate, fullBusFramesPerSecond(options_.bitrate));
     gateway_ = std::make_unique<Gateway>(config, static_cast<GatewaySink &>(*this));
-    gateway_->powerOn(nowUs());
+    gateway_->powerOn(MonotonicMicros());
     note(format("ready node=%u product=%u interface=%s kind=%s vendor=0x%X bitrate=%u scenario=%s heartbeat=%u "
                 "event-timer=%u rate=%.0f",
                 options_.node, options_.productCode, options_.interfaceName.c_str(), options_.kind.c_str(),
@@ -161,7 +154,7 @@ void SimulatorRunner::note(const std::string &line)
 
 void SimulatorRunner::onFrame(const CanFrame &frame)
 {
-    if (gateway_ && gateway_->receive(frame, nowUs()))
+    if (gateway_ && gateway_->receive(frame, MonotonicMicros()))
         scheduleNextPoll();
 }
 
@@ -169,7 +162,7 @@ void SimulatorRunner::onPollTimer()
 {
     if (!gateway_)
         return;
-    gateway_->poll(nowUs());
+    gateway_->poll(MonotonicMicros());
     scheduleNextPoll();
 }
 
@@ -180,7 +173,7 @@ void SimulatorRunner::scheduleNextPoll()
         pollTimer_.stop();
         return;
     }
-    const int64_t waitUs = due - nowUs();
+    const int64_t waitUs = due - MonotonicMicros();
     // Whole milliseconds, rounded up: woken early, the gateway would find
     // nothing due and the loop would spin.
     const int64_t waitMs = waitUs <= 0 ? 0 : (waitUs + 999) / 1000;

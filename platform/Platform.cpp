@@ -90,6 +90,13 @@ int QueryPerformanceCounter(int64_t *count)
     return 1;
 }
 
+int64_t MonotonicMicros()
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
 int QueryPerformanceFrequency(int64_t *frequency)
 {
     if (frequency == nullptr)

@@ -30,6 +30,8 @@ void SetLastError(uint32_t code);
 // CLOCK_MONOTONIC in microseconds; the frequency is therefore 1,000,000.
 int QueryPerformanceCounter(int64_t *count);
 int QueryPerformanceFrequency(int64_t *frequency);
+// The same counter as a value, for code that only wants the time now.
+int64_t MonotonicMicros();
 
 // Counting event: every SetEvent adds one, every successful wait takes one.
 EVENT_HANDLE CreateCountingEvent();

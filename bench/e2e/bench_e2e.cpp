@@ -56,13 +56,6 @@ constexpr int BROWSES = 3;
 constexpr int RECORD_SECONDS = 60;
 const char CANBUSUTIL[] = "/usr/lib/qt6/bin/canbusutil";
 
-int64_t Micros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
 pid_t Spawn(const std::vector<std::string> &args, bool quiet)
 {
     posix_spawn_file_actions_t actions;
@@ -114,7 +107,7 @@ int MeasureBrowse()
     if (StartSimulator(app, {"--scenario", "table"}) != 0)
         return 1;
     int64_t answeredAt = 0; // the last box's answer
-    app.boxes.onShow = [&](const ShownBox &) { answeredAt = Micros(); };
+    app.boxes.onShow = [&](const ShownBox &) { answeredAt = MonotonicMicros(); };
     std::vector<double> ms[2]; // with the reset, without
     bool allFound = true;
     app.Run([&] {
@@ -124,7 +117,7 @@ int MeasureBrowse()
             const bool reset = i < BROWSES;
             MainForm->StaticText_NodeFound->setText(QStringLiteral("None"));
             app.Browse(reset);
-            ms[reset ? 0 : 1].push_back(double(Micros() - answeredAt) / 1000.0);
+            ms[reset ? 0 : 1].push_back(double(MonotonicMicros() - answeredAt) / 1000.0);
             allFound = allFound && MainForm->StaticText_NodeFound->text() == QStringLiteral("7");
         }
     });
@@ -152,9 +145,9 @@ int MeasureLatency()
         QObject::connect(Form_MTU->Timer1, &QTimer::timeout, Form_MTU, [&] {
             uint32_t before[256];
             std::memcpy(before, Form_MTU->MtuRxTime2Shown, sizeof before);
-            const int64_t start = Micros();
+            const int64_t start = MonotonicMicros();
             Form_MTU->Timer1Timer();
-            const int64_t written = Micros();
+            const int64_t written = MonotonicMicros();
             passMs.push_back(double(written - start) / 1000.0);
             for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
                 if (Form_MTU->MtuRxTime2Shown[n] != before[n])
@@ -198,11 +191,11 @@ int MeasureCpu()
             app.RunFor(1000);
             uint32_t receivedBefore = 0;
             app.PdoCounts(GATEWAY, &receivedBefore, &dropped);
-            const int64_t wallStart = Micros();
+            const int64_t wallStart = MonotonicMicros();
             const int64_t appStart = ProcessCpuMicros();
             const int64_t listenerStart = ProcessCpuMicros(listener);
             app.RunFor(CPU_SECONDS * 1000);
-            seconds = double(Micros() - wallStart) / 1e6;
+            seconds = double(MonotonicMicros() - wallStart) / 1e6;
             appCpu = double(ProcessCpuMicros() - appStart) / 1e6;
             listenerCpu = double(ProcessCpuMicros(listener) - listenerStart) / 1e6;
             app.PdoCounts(GATEWAY, &received, &dropped);
@@ -229,11 +222,11 @@ struct CpuStretch {
 
 CpuStretch MeasureStretch(AppOnBus &app, pid_t recorder, pid_t listener, int ms)
 {
-    const int64_t wall = Micros(), own = ProcessCpuMicros();
+    const int64_t wall = MonotonicMicros(), own = ProcessCpuMicros();
     const int64_t rec = ProcessCpuMicros(recorder), lis = ProcessCpuMicros(listener);
     app.RunFor(ms);
     CpuStretch stretch;
-    stretch.seconds = double(Micros() - wall) / 1e6;
+    stretch.seconds = double(MonotonicMicros() - wall) / 1e6;
     stretch.app = double(ProcessCpuMicros() - own) / 1e6;
     stretch.recorder = double(ProcessCpuMicros(recorder) - rec) / 1e6;
     stretch.listener = double(ProcessCpuMicros(listener) - lis) / 1e6;

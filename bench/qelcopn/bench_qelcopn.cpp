@@ -13,34 +13,19 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
-#include <time.h>
 
 namespace {
 
 constexpr uint8_t kNode = 7;
 
-int64_t micros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
-int64_t threadCpuMicros()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return int64_t(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-
 template <typename Fn>
 void timeCalls(const char *what, int count, Fn &&fn)
 {
     int failed = 0;
-    const int64_t start = micros();
+    const int64_t start = MonotonicMicros();
     for (int i = 0; i < count; ++i)
         failed += fn() == 0;
-    const double each = double(micros() - start) / count;
+    const double each = double(MonotonicMicros() - start) / count;
     std::printf("%-44s %8.1f us per call (%d calls, %d failed)\n", what, each, count, failed);
 }
 
@@ -81,7 +66,7 @@ int main(int argc, char **argv)
     std::atomic<bool> inOrder{true};
     int64_t first = 0, last = 0, readerCpu = 0;
     std::thread reader([&] {
-        const int64_t cpuStart = threadCpuMicros();
+        const int64_t cpuStart = ThreadCpuMicros();
         for (long i = 0; i < burst; ++i) {
             if (WaitForSingleObject(event, 10000) != WAIT_OBJECT_0)
                 break;
@@ -90,15 +75,15 @@ int main(int argc, char **argv)
             if (!COP_PDO_Read_Data_wTime(h, kNode, 18, 3, &length, data, &t1, &t2))
                 break;
             if (i == 0)
-                first = micros();
+                first = MonotonicMicros();
             uint32_t counter;
             std::memcpy(&counter, data, 4);
             if (counter != uint32_t(i) && inOrder.exchange(false))
                 std::printf("first PDO out of order at %ld (got %u): the FIFO dropped some\n", i, counter);
             read.store(i + 1);
         }
-        last = micros();
-        readerCpu = threadCpuMicros() - cpuStart;
+        last = MonotonicMicros();
+        readerCpu = ThreadCpuMicros() - cpuStart;
     });
     const int64_t cpuBefore = ProcessCpuMicros();
     NMT_StartRemoteNode(h, kNode); // the peer answers with the burst

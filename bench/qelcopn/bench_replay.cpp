@@ -27,13 +27,6 @@ constexpr uint8_t kNode = 7;
 constexpr uint16_t kPdoNumber = 3; // the gateway's fourth transmit PDO
 constexpr uint8_t kRegister = 16, kRead = 18;
 
-int64_t micros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
 // A recording of `frames` PDOs 1 ms apart: MTU parameters round and round.
 bool writeRecording(const std::string &path, long frames)
 {
@@ -97,10 +90,10 @@ int main(int argc, char **argv)
     });
 
     const int64_t cpuStart = ProcessCpuMicros();
-    const int64_t start = micros();
+    const int64_t start = MonotonicMicros();
     SetOnline(h, 1);
     reader.join();
-    const double seconds = double(micros() - start) / 1e6;
+    const double seconds = double(MonotonicMicros() - start) / 1e6;
     const double cpuSeconds = double(ProcessCpuMicros() - cpuStart) / 1e6;
     uint32_t received = 0, dropped = 0;
     PDO_Read_Receive_Count(h, kNode, kRead, kPdoNumber, &received, &dropped);

@@ -19,13 +19,6 @@ using namespace cia301;
 
 namespace {
 
-int64_t nowMicros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
 // Each probe holds its node's transfer lock; this many at once keeps a
 // thread's held locks within what ThreadSanitizer can follow (64), and a
 // survey of 126 nodes at two time-outs.
@@ -193,7 +186,7 @@ bool Interface::saveRecent(const std::string &path, uint32_t seconds) const
         std::lock_guard lock(blackBoxMutex_);
         box = blackBox_;
     }
-    return box->save(path, seconds, sessionInfo(), nowMicros());
+    return box->save(path, seconds, sessionInfo(), MonotonicMicros());
 }
 
 bool Interface::stopTrace()
@@ -268,14 +261,14 @@ Interface::NodeOnline Interface::nodeOnline(uint8_t node)
 {
     if (!isOnline() || !isNodeId(node))
         return NodeOnline::Failed;
-    if (monitor_.online(node, nowMicros()))
+    if (monitor_.online(node, MonotonicMicros()))
         return NodeOnline::Online;
-    if (probeDue(node, nowMicros())) {
+    if (probeDue(node, MonotonicMicros())) {
         probe(node);
         if (!isOnline())
             return NodeOnline::Failed;
     }
-    return monitor_.online(node, nowMicros()) ? NodeOnline::Online : NodeOnline::Offline;
+    return monitor_.online(node, MonotonicMicros()) ? NodeOnline::Online : NodeOnline::Offline;
 }
 
 bool Interface::probeDue(uint8_t node, int64_t now) const
@@ -287,7 +280,7 @@ void Interface::probe(uint8_t node)
 {
     // The first probe asks every node never asked before, many at a time: a
     // survey asks them all in turn, and each silent one would cost a time-out.
-    const int64_t now = nowMicros();
+    const int64_t now = MonotonicMicros();
     const bool batch = probedAt_[node].load() == 0;
     std::vector<uint8_t> nodes;
     for (uint8_t n = NODE_ID_MIN; n <= NODE_ID_MAX; ++n)
@@ -299,7 +292,7 @@ void Interface::probe(uint8_t node)
 
 void Interface::probeTogether(const uint8_t *nodes, size_t count)
 {
-    const int64_t now = nowMicros();
+    const int64_t now = MonotonicMicros();
     std::vector<std::shared_ptr<SdoJob>> jobs;
     std::vector<std::unique_lock<std::mutex>> locks;
     for (size_t k = 0; k < count; ++k) {
@@ -325,7 +318,7 @@ void Interface::probeTogether(const uint8_t *nodes, size_t count)
 
 void Interface::noteReset(uint8_t node)
 {
-    const int64_t now = nowMicros();
+    const int64_t now = MonotonicMicros();
     if (node != 0) {
         resetSentAt_[node & 0x7F].store(now);
         return;
@@ -395,7 +388,7 @@ bool Interface::runJob(const std::shared_ptr<SdoJob> &job)
 void Interface::busStatistics(BusStatistics *out) const
 {
     const uint32_t rate = bitrate_.load();
-    const BusCounter::Figures f = taps_.bus.figures(nowMicros(), rate);
+    const BusCounter::Figures f = taps_.bus.figures(MonotonicMicros(), rate);
     *out = BusStatistics{};
     out->State = uint32_t(f.state);
     out->FramesPerSecondReceived = f.receivedPerSecond;
@@ -517,7 +510,7 @@ bool Interface::write(const CanFrame &frame)
 {
     if (!port_->write(frame))
         return false;
-    taps_.onSent(frame, nowMicros());
+    taps_.onSent(frame, MonotonicMicros());
     return true;
 }
 
@@ -563,7 +556,7 @@ void Interface::startJob(const std::shared_ptr<SdoJob> &job)
         return;
     }
     sdoJobs_[job->node] = job;
-    const int64_t now = nowMicros();
+    const int64_t now = MonotonicMicros();
     const SdoClient::Step step = job->upload
         ? job->client.startUpload(job->node, job->index, job->sub, job->buffer.data(), job->buffer.size(), now,
                                   job->timeoutMicros)
@@ -599,13 +592,13 @@ void Interface::armSdoTimer()
         sdoTimer_->stop();
         return;
     }
-    const int64_t waitMicros = std::max<int64_t>(0, nearest - nowMicros());
+    const int64_t waitMicros = std::max<int64_t>(0, nearest - MonotonicMicros());
     sdoTimer_->start(int((waitMicros + 999) / 1000));
 }
 
 void Interface::onSdoTimer()
 {
-    const int64_t now = nowMicros();
+    const int64_t now = MonotonicMicros();
     for (uint8_t node = NODE_ID_MIN; node <= NODE_ID_MAX; ++node)
         if (sdoJobs_[node])
             handleStep(node, sdoJobs_[node]->client.onTime(now));

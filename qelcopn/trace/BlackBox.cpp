@@ -1,5 +1,7 @@
 #include "trace/BlackBox.h"
 
+#include "Platform.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -58,7 +60,7 @@ uint32_t BlackBox::minutesOrDefault(uint32_t minutes)
 BlackBox::BlackBox(uint32_t minutes)
     : minutes_(minutesOrDefault(minutes))
     , capacity_(capacityFor(minutes))
-    , createdMicros_(monotonicMicros())
+    , createdMicros_(MonotonicMicros())
 {
     // Anonymous pages cost nothing until written: a quiet bus keeps the
     // memory it needs, a busy one grows to the cap and no further.
@@ -128,7 +130,7 @@ bool BlackBox::save(const std::string &path, uint32_t seconds, const SessionInfo
         return false;
     }
     const int64_t sinceMicros = nowMicros - int64_t(seconds) * 1000000;
-    const int64_t wallOffset = wallMicros() - monotonicMicros();
+    const int64_t wallOffset = wallMicros() - MonotonicMicros();
     const uint64_t end = published_.load(std::memory_order_acquire);
     const uint64_t oldest = oldestKept();
     uint64_t next = firstSince(sinceMicros, nowMicros, oldest, end);

@@ -1,5 +1,7 @@
 #include "trace/Recorder.h"
 
+#include "Platform.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -15,7 +17,7 @@ constexpr auto kWritePeriod = std::chrono::milliseconds(100);
 
 int64_t wallOffsetNow()
 {
-    const int64_t mono = monotonicMicros();
+    const int64_t mono = MonotonicMicros();
     return wallMicros() - mono;
 }
 

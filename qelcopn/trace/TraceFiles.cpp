@@ -60,13 +60,6 @@ bool writeAll(int fd, const char *data, size_t size)
 
 } // namespace
 
-int64_t monotonicMicros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
 int64_t wallMicros()
 {
     timespec ts{};

@@ -28,7 +28,6 @@ struct SessionSpan {
     uint64_t framesLost = 0;
 };
 
-int64_t monotonicMicros();
 int64_t wallMicros();
 
 // The channel name of a recording for an access point: its last path

@@ -8,13 +8,6 @@ namespace qelcopn {
 
 namespace {
 
-int64_t nowMicros()
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
 } // namespace
 
 std::unique_ptr<ReplayPlayer> ReplayPlayer::open(const QString &path, const Settings &settings, QString *error)
@@ -49,7 +42,7 @@ void ReplayPlayer::start()
     }
     playing_ = true;
     framesThisPass_ = 0;
-    clock_.start(nowMicros());
+    clock_.start(MonotonicMicros());
     play();
 }
 
@@ -86,7 +79,7 @@ void ReplayPlayer::playBatch()
         return;
     }
     for (int handed = 0; handed < kBatch; ++handed) {
-        const int64_t now = nowMicros();
+        const int64_t now = MonotonicMicros();
         if (!havePending_ && !fetch(now)) {
             reportSkipped();
             playing_ = false;

@@ -1,5 +1,6 @@
 // The black box without a bus: what a save holds, while frames keep coming,
 // and what it leaves behind when it cannot write.
+#include "Platform.h"
 #include "ReadTraceLog.h"
 #include "trace/BlackBox.h"
 #include "trace/CandumpLine.h"
@@ -55,7 +56,7 @@ QJsonObject readJson(const QString &path)
 TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
 {
     BlackBox box(1);
-    const int64_t now = monotonicMicros();
+    const int64_t now = MonotonicMicros();
     // One frame a second for the last 100 s, then frames of every kind.
     for (uint64_t n = 0; n < 100; ++n)
         box.add(numbered(n), now - int64_t(100 - n) * kSecond, n % 2 == 1);
@@ -103,13 +104,13 @@ TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
 TEST(BlackBox, AFullRingKeepsTheNewestFramesOnly)
 {
     BlackBox box(1);
-    const int64_t start = monotonicMicros() - 120 * kSecond;
+    const int64_t start = MonotonicMicros() - 120 * kSecond;
     const uint64_t total = box.capacity() + 1000;
     for (uint64_t n = 0; n < total; ++n)
         box.add(numbered(n), start + int64_t(n) * 100, false);
     QTemporaryDir dir;
     const QString path = dir.path() + "/all.log";
-    ASSERT_TRUE(box.save(path.toStdString(), 3600, {}, monotonicMicros()));
+    ASSERT_TRUE(box.save(path.toStdString(), 3600, {}, MonotonicMicros()));
     const std::vector<TraceRecord> saved = ReadTraceLog(path);
     ASSERT_EQ(saved.size(), box.capacity());
     EXPECT_EQ(numberOf(saved.front().frame), 1000u);
@@ -123,13 +124,13 @@ TEST(BlackBox, ASaveOvertakenByFramesHoldsOnlyWholeFramesInOrder)
     // Faster than any bus: the ring is overwritten under the save.
     std::thread producer([&] {
         for (uint64_t n = 0; !stop.load(std::memory_order_relaxed); ++n)
-            box.add(numbered(n), monotonicMicros(), false);
+            box.add(numbered(n), MonotonicMicros(), false);
     });
     while (box.framesAdded() < box.capacity() * 2)
         std::this_thread::yield();
     QTemporaryDir dir;
     const QString path = dir.path() + "/busy.log";
-    const bool saved = box.save(path.toStdString(), 3600, {}, monotonicMicros());
+    const bool saved = box.save(path.toStdString(), 3600, {}, MonotonicMicros());
     stop = true;
     producer.join();
     ASSERT_TRUE(saved);
@@ -150,8 +151,8 @@ TEST(BlackBox, ASaveOvertakenByFramesHoldsOnlyWholeFramesInOrder)
 TEST(BlackBox, ASaveThatCannotWriteFailsAndLeavesNothing)
 {
     BlackBox box(1);
-    box.add(numbered(1), monotonicMicros(), false);
-    const int64_t now = monotonicMicros();
+    box.add(numbered(1), MonotonicMicros(), false);
+    const int64_t now = MonotonicMicros();
     errno = 0;
     EXPECT_FALSE(box.save("/nonexistent-folder/x.log", 60, {}, now));
     EXPECT_EQ(errno, ENOENT);

@@ -1,6 +1,7 @@
 #include "ProcessFigures.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <cstdio>
 #include <fstream>
@@ -91,6 +92,13 @@ int64_t ProcessCpuMicros()
 }
 
 // utime and stime from /proc/PID/stat.
+int64_t ThreadCpuMicros()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
 int64_t ProcessCpuMicros(int pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

@@ -23,3 +23,5 @@ std::string Describe(const ProcessFigures &figures);
 int64_t ProcessCpuMicros();
 // The same of another process, from /proc; -1 when it is gone.
 int64_t ProcessCpuMicros(int pid);
+// The CPU time the calling thread has used so far, in µs.
+int64_t ThreadCpuMicros();
