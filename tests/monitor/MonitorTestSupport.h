@@ -4,7 +4,6 @@
 
 #include "StringGrid.h"
 #include "TForm_MTU.h"
-#include "TestApplication.h"
 
 #include <array>
 #include <cstdint>

@@ -16,8 +16,6 @@ namespace monitor_test {
 
 class MonitorWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { TestApplication(); }
-
     void SetUp() override
     {
         form = std::make_unique<TForm_MTU>();

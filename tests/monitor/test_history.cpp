@@ -95,7 +95,6 @@ TEST_F(History, OnlyChangesAreEventsAndCountsFollowActivations)
 
 TEST(HistoryBound, OldestDroppedAndSaid)
 {
-    TestApplication();
     THistoryFeed feed;
     THistoryTab tab(feed, 5);
     const uint32_t at = StampMsAgo(10);
@@ -120,7 +119,6 @@ TEST(HistoryBound, OldestDroppedAndSaid)
 
 TEST(HistoryBound, AFullQueueCountsWhatItLostAndTheTabSaysSo)
 {
-    TestApplication();
     THistoryFeed feed(4);
     THistoryTab tab(feed);
     const uint32_t at = StampMsAgo(10);

@@ -3,6 +3,8 @@
 // matches the model. Run under ThreadSanitizer as well.
 #include "MonitorTestSupport.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 
@@ -108,7 +110,6 @@ bool FlagsClear(const TForm_MTU &form)
 
 TEST(MonitorConcurrency, GridsEqualTheModelAfterTheLastTick)
 {
-    TestApplication();
     TForm_MTU form;
     form.NodeId = GATEWAY_NODE;
     TickGate gate;

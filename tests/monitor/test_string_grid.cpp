@@ -2,7 +2,6 @@
 // colour callback, the sizes it is given, and what a screen reader and a
 // keyboard find in it.
 #include "StringGrid.h"
-#include "TestApplication.h"
 
 #include <QAccessible>
 #include <QBrush>
@@ -13,13 +12,10 @@
 
 #include <gtest/gtest.h>
 
-using namespace monitor_test;
-
 namespace {
 
 class Grid : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { TestApplication(); }
     TStringGrid grid{nullptr, 4, 10};
     const QAbstractItemModel *model = grid.model();
 };

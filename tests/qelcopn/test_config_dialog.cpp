@@ -2,6 +2,7 @@
 // modal dialog, checks what it shows, sets its fields and presses OK or
 // Cancel.
 #include "QEL_COPN.h"
+#include "QtTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +22,8 @@
 #include <functional>
 
 namespace {
+
+const bool applicationInstalled = InstallApplication();
 
 // Runs answer on the dialog once it is up, from the event loop.
 void whenDialogShows(std::function<void(QDialog &)> answer)
@@ -176,14 +179,4 @@ TEST(ConfigDialogTest, InvalidRecordsOpenOnTheDefaults)
     EXPECT_EQ(hw.InterfaceType, 2u);
     EXPECT_STREQ(hw.AccessPoint, "can0");
     EXPECT_EQ(co.InterfaceNodeID, 127u);
-}
-
-int main(int argc, char **argv)
-{
-    // No display needed, also when ctest lists the cases.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 #include "GatewayObjects.h"
 #include "Platform.h"
 #include "QEL_COPN_Interface.h"
+#include "QtTestSupport.h"
 #include "TForm_MTU.h"
 #include "TThread_Emergency.h"
 #include "TThread_PdoData.h"
@@ -21,6 +22,8 @@
 #include <mutex>
 
 namespace {
+
+const bool applicationInstalled = InstallApplicationInScratchDirectory();
 
 constexpr uint8_t GATEWAY = 7;
 
@@ -112,14 +115,6 @@ Message FaultReport(uint8_t node, uint16_t fault, uint16_t state)
 
 class ReceiveThreads : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "test_threads";
-        static char *argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-    }
-
     void SetUp() override
     {
         fake = &library;

@@ -55,7 +55,6 @@ double WallMs(int64_t mono) { return double(WALL0 + (mono - MONO0)) / 1000.0; }
 
 TEST(TrendWindow, EveryDecodedValueComesBackFromTheSeriesInOrderWithItsTime)
 {
-    TestApplication();
     TMonitorModel model;
     FakeClocks clocks;
     TForm_Trend window(model, nullptr, clocks.Clocks());
@@ -103,7 +102,6 @@ TEST(TrendWindow, EveryDecodedValueComesBackFromTheSeriesInOrderWithItsTime)
 
 TEST(TrendWindow, PauseFreezesTheViewButKeepsCollectingAndRemovingStopsTheFeed)
 {
-    TestApplication();
     TMonitorModel model;
     FakeClocks clocks;
     TForm_Trend window(model, nullptr, clocks.Clocks());
@@ -131,7 +129,6 @@ TEST(TrendWindow, PauseFreezesTheViewButKeepsCollectingAndRemovingStopsTheFeed)
 
 TEST(TrendWindow, TheMonitorGridOpensOneWindowAndAddsToIt)
 {
-    TestApplication();
     TForm_MTU form;
     QObject::connect(&form, &TForm_MTU::PlotTrendRequested, &form,
                      [&form](const QList<int> &rows) { PlotTrend(form, &form, rows); });

@@ -39,6 +39,14 @@ bool InstallApplication(std::function<QApplication *(int &argc, char **argv)> cr
     return true;
 }
 
+bool InstallApplicationInScratchDirectory()
+{
+    return InstallApplication([](int &argc, char **argv) {
+        static ScopedWorkingDirectory scratch;
+        return new QApplication(argc, argv);
+    });
+}
+
 ScopedWorkingDirectory::ScopedWorkingDirectory() : previous_(QDir::currentPath())
 {
     QDir::setCurrent(dir_.path());

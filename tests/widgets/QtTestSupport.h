@@ -14,6 +14,9 @@ class QApplication;
 // the first test and deletes it after the last. `create` makes it (the plain
 // QApplication unless given); call from a static initialiser.
 bool InstallApplication(std::function<QApplication *(int &argc, char **argv)> create = {});
+// The plain application, run in a fresh temporary working directory for the
+// whole program: the monitor window writes FORM.INI where it runs.
+bool InstallApplicationInScratchDirectory();
 
 // Makes a fresh temporary directory the working directory for its lifetime.
 class ScopedWorkingDirectory {
