@@ -8,11 +8,10 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include "HistoryTab.h"
 #include "TForm_MTU.h"
+#include "WindowBenchmarks.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -201,16 +200,4 @@ BENCHMARK(BM_DisplayPassPainted_EmergencyFlood)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window keeps its position in FORM.INI where it runs.
-    QTemporaryDir scratch;
-    QDir::setCurrent(scratch.path());
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return RunWindowBenchmarks(argc, argv); }

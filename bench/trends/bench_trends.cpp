@@ -8,11 +8,10 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include "MonitorModel.h"
 #include "TForm_Trend.h"
+#include "WindowBenchmarks.h"
 
 #include <QApplication>
 #include <QChartView>
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -180,15 +179,8 @@ void ReportHour()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir scratch;
-    QDir::setCurrent(scratch.path());
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ReportHour();
-    hour.reset();
-    return 0;
+    return RunWindowBenchmarks(argc, argv, [] {
+        ReportHour();
+        hour.reset();
+    });
 }
