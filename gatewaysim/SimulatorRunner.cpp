@@ -40,7 +40,7 @@ GatewayConfig configFrom(const Options &options)
 SimulatorRunner::SimulatorRunner(const Options &options)
     : options_(options)
 {
-    const InterfaceKind *kind = interfaceKindByPlugin(QString::fromStdString(options.kind));
+    const InterfaceKind *kind = interfaceKindByPlugin(options.kind);
     kindCode_ = kind ? kind->code : 0;
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);

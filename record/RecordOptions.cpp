@@ -1,29 +1,54 @@
 #include "RecordOptions.h"
 
+#include "CommandLine.h"
 #include "protocol/Cia301.h"
-#include "transport/CanBusPort.h"
-
-#include <QString>
+#include "transport/InterfaceKinds.h"
 
 #include <cstdio>
-
-namespace cia301 = qelcopn::cia301;
-using qelcopn::InterfaceKind;
-using qelcopn::interfaceKindByCode;
-using qelcopn::interfaceKindByPlugin;
 
 namespace record {
 
 namespace {
 
-bool parseNumber(const std::string &text, uint32_t *value)
+using cmdline::badValue;
+
+const std::vector<cmdline::Option> OPTIONS = {
+    {"--kind", true},   {"--interface", true}, {"--bitrate", true},
+    {"--output", true}, {"--seconds", true},   {"--help", false},
+};
+
+// Applies one option; an error text when its value does not fit.
+std::string apply(Options &o, const std::string &option, const std::string &value)
 {
-    bool ok = false;
-    const qulonglong number = QString::fromStdString(text).toULongLong(&ok, 0);
-    if (!ok || number > 0xFFFFFFFFull || text.empty() || text[0] == '-' || text[0] == '+')
-        return false;
-    *value = uint32_t(number);
-    return true;
+    if (option == "--kind") {
+        // By plugin name, or by the code the adapter configuration stores.
+        const qelcopn::InterfaceKind *kind = qelcopn::interfaceKindByPlugin(value);
+        if (kind == nullptr)
+            if (const auto code = cmdline::number(value, 0, UINT32_MAX))
+                kind = qelcopn::interfaceKindByCode(uint32_t(*code));
+        if (kind == nullptr)
+            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
+        o.kind = kind->code;
+    } else if (option == "--interface") {
+        if (value.empty())
+            return badValue(option, value, "an interface name or a virtual bus URL");
+        o.interfaceName = value;
+    } else if (option == "--bitrate") {
+        const auto n = cmdline::number(value, 0, UINT32_MAX);
+        if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
+            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
+        o.bitrate = uint32_t(*n);
+    } else if (option == "--output") {
+        if (value.empty())
+            return badValue(option, value, "a file name");
+        o.output = value;
+    } else if (option == "--seconds") {
+        const auto n = cmdline::number(value, 1, UINT32_MAX);
+        if (!n)
+            return badValue(option, value, "whole seconds from 1");
+        o.seconds = uint32_t(*n);
+    }
+    return {};
 }
 
 } // namespace
@@ -31,68 +56,7 @@ bool parseNumber(const std::string &text, uint32_t *value)
 ParseResult parseOptions(const std::vector<std::string> &args)
 {
     ParseResult result;
-    Options &o = result.options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string option = args[i];
-        std::optional<std::string> inlineValue;
-        if (const size_t eq = option.find('='); option.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = option.substr(eq + 1);
-            option = option.substr(0, eq);
-        }
-        if (option == "--help" && !inlineValue) {
-            o.help = true;
-            continue;
-        }
-        if (option != "--kind" && option != "--interface" && option != "--bitrate" && option != "--output"
-            && option != "--seconds") {
-            result.error = "unknown option '" + args[i] + "'";
-            return result;
-        }
-        std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            result.error = option + " needs a value";
-            return result;
-        }
-        uint32_t number = 0;
-        if (option == "--kind") {
-            const InterfaceKind *kind = interfaceKindByPlugin(QString::fromStdString(value));
-            if (kind == nullptr && parseNumber(value, &number))
-                kind = interfaceKindByCode(number);
-            if (kind == nullptr) {
-                result.error = "unknown interface kind '" + value + "' (socketcan, virtualcan, peakcan or tinycan)";
-                return result;
-            }
-            o.kind = kind->code;
-        } else if (option == "--interface") {
-            if (value.empty()) {
-                result.error = "--interface needs a name";
-                return result;
-            }
-            o.interfaceName = value;
-        } else if (option == "--bitrate") {
-            if (!parseNumber(value, &number) || !cia301::isBitRate(number)) {
-                result.error = "bad bit rate '" + value + "'";
-                return result;
-            }
-            o.bitrate = number;
-        } else if (option == "--output") {
-            if (value.empty()) {
-                result.error = "--output needs a file name";
-                return result;
-            }
-            o.output = value;
-        } else {
-            if (!parseNumber(value, &number) || number == 0) {
-                result.error = "bad number of seconds '" + value + "'";
-                return result;
-            }
-            o.seconds = number;
-        }
-    }
+    result.error = cmdline::read(args, OPTIONS, result.options, apply);
     return result;
 }
 
@@ -106,7 +70,8 @@ std::string usage()
            "                     (default: as Tarnwick's adapter configuration)\n"
            "  --interface NAME   interface name, or a virtual bus URL such as\n"
            "                     tcp://127.0.0.1:PORT/can0 (default: as configured)\n"
-           "  --bitrate BPS      10000 to 1000000 (default: as configured)\n"
+           "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
+           "                     1000000 (default: as configured)\n"
            "  --output FILE.log  where to write (default: the recordings folder,\n"
            "                     ~/.local/share/Quelbrook/Tarnwick/recordings,\n"
            "                     named by date and time)\n"

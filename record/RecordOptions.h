@@ -1,6 +1,8 @@
 // tarnwick-record's command line, read without I/O.
 #pragma once
 
+#include "CommandLine.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,10 +20,7 @@ struct Options {
     bool help = false;
 };
 
-struct ParseResult {
-    Options options;
-    std::string error; // empty: the command line was good
-};
+using ParseResult = cmdline::Parsed<Options>;
 
 // args without the program name. Options take their value as the next
 // argument or after '='.

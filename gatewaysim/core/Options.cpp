@@ -1,58 +1,33 @@
 #include "Options.h"
 
 #include "BusBudget.h"
+#include "CommandLine.h"
 #include "GatewayMessages.h"
-
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include "protocol/Cia301.h"
+#include "transport/InterfaceKinds.h"
 
 namespace gatewaysim {
 
 namespace {
 
-constexpr uint32_t CIA301_BITRATES[] = {10000, 20000, 50000, 125000, 250000, 500000, 800000, 1000000};
-constexpr const char *KINDS[] = {"socketcan", "virtualcan", "peakcan", "tinycan"};
 constexpr uint32_t MAX_SECONDS = 2'000'000; // the run timer counts milliseconds in an int
 constexpr uint32_t MAX_RATE = 1'000'000;
-constexpr const char *OPTION_NAMES[] = {"--kind",      "--interface", "--node",     "--product", "--vendor",
-                                        "--bitrate",   "--heartbeat", "--scenario", "--seconds", "--rate",
-                                        "--replay"};
 
-bool isOption(const std::string &name)
-{
-    return std::find_if(std::begin(OPTION_NAMES), std::end(OPTION_NAMES),
-                        [&](const char *known) { return name == known; }) != std::end(OPTION_NAMES);
-}
+const std::vector<cmdline::Option> OPTIONS = {
+    {"--kind", true},      {"--interface", true}, {"--node", true},     {"--product", true},
+    {"--vendor", true},    {"--bitrate", true},   {"--heartbeat", true}, {"--scenario", true},
+    {"--seconds", true},   {"--rate", true},      {"--replay", true},   {"--self-start", false},
+    {"--loop", false},     {"--help", false},
+};
 
-// Decimal or 0x-hexadecimal, digits only, within [min, max].
-std::optional<uint64_t> number(const std::string &text, uint64_t min, uint64_t max)
-{
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.size() > 16)
-        return std::nullopt;
-    for (char c : digits)
-        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
-            return std::nullopt;
-    const uint64_t value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (value < min || value > max)
-        return std::nullopt;
-    return value;
-}
-
-std::string badValue(const std::string &option, const std::string &value, const std::string &expected)
-{
-    return "bad value '" + value + "' for " + option + ": expected " + expected;
-}
-
-// Applies one option's value; an error text when it does not fit.
+// Applies one option; an error text when its value does not fit.
 std::string apply(Options &o, const std::string &option, const std::string &value)
 {
+    using cmdline::badValue;
+    using cmdline::number;
     if (option == "--kind") {
-        if (std::find_if(std::begin(KINDS), std::end(KINDS), [&](const char *k) { return value == k; }) ==
-            std::end(KINDS))
-            return badValue(option, value, "socketcan, virtualcan, peakcan or tinycan");
+        if (qelcopn::interfaceKindByPlugin(value) == nullptr)
+            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
         o.kind = value;
     } else if (option == "--interface") {
         if (value.empty())
@@ -75,9 +50,8 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         o.vendorId = uint32_t(*n);
     } else if (option == "--bitrate") {
         const auto n = number(value, 0, UINT32_MAX);
-        if (!n || std::find(std::begin(CIA301_BITRATES), std::end(CIA301_BITRATES), *n) == std::end(CIA301_BITRATES))
-            return badValue(option, value, "a CANopen bit rate: 10000, 20000, 50000, 125000, 250000, 500000, 800000 "
-                                           "or 1000000");
+        if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
+            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
         o.bitrate = uint32_t(*n);
     } else if (option == "--heartbeat") {
         const auto n = number(value, 0, UINT16_MAX);
@@ -103,6 +77,10 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         if (value.empty())
             return badValue(option, value, "a candump log file");
         o.replay = value;
+    } else if (option == "--self-start") {
+        o.selfStart = true;
+    } else if (option == "--loop") {
+        o.loop = true;
     }
     return {};
 }
@@ -112,45 +90,8 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
 ParseResult parseOptions(const std::vector<std::string> &args)
 {
     ParseResult result;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            result.options.help = true;
-            continue;
-        }
-        if (arg == "--self-start") {
-            result.options.selfStart = true;
-            continue;
-        }
-        if (arg == "--loop") {
-            result.options.loop = true;
-            continue;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            result.error = "unexpected argument '" + arg + "' (try --help)";
-            return result;
-        }
-        const size_t eq = arg.find('=');
-        const std::string option = arg.substr(0, eq);
-        std::string value;
-        if (!isOption(option)) {
-            result.error = "unknown option '" + option + "' (try --help)";
-            return result;
-        }
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-        } else {
-            if (i + 1 >= args.size()) {
-                result.error = "option " + option + " needs a value (try --help)";
-                return result;
-            }
-            value = args[++i];
-        }
-        result.error = apply(result.options, option, value);
-        if (!result.error.empty())
-            return result;
-    }
-    if (result.options.loop && result.options.replay.empty())
+    result.error = cmdline::read(args, OPTIONS, result.options, apply);
+    if (result.error.empty() && result.options.loop && result.options.replay.empty())
         result.error = "--loop needs --replay";
     return result;
 }

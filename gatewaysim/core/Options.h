@@ -1,6 +1,7 @@
 // The simulator's command line.
 #pragma once
 
+#include "CommandLine.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -27,10 +28,7 @@ struct Options {
     bool help = false;
 };
 
-struct ParseResult {
-    Options options;
-    std::string error; // empty: the command line was good
-};
+using ParseResult = cmdline::Parsed<Options>;
 
 // args without the program name. Options take their value as the next
 // argument or after '='; numbers are decimal or 0x-hexadecimal.

@@ -13,22 +13,12 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
 
 namespace qelcopn {
 
 namespace {
-
-constexpr std::array<InterfaceKind, 5> kKinds{{
-    {QELCOPN_KIND_SOCKETCAN, "socketcan", "SocketCAN", false, true},
-    {QELCOPN_KIND_VIRTUALCAN, "virtualcan", "Virtual CAN bus", false, false},
-    {QELCOPN_KIND_PEAKCAN, "peakcan", "PEAK PCAN", true, true},
-    {QELCOPN_KIND_TINYCAN, "tinycan", "Tiny-CAN", true, true},
-    // Played by ReplayPlayer, not by a QtSerialBus plugin.
-    {QELCOPN_KIND_RECORDING, nullptr, "Recording file", false, false},
-}};
 
 // The virtual bus plugin has two channels, can0 and can1, optionally behind
 // a server URL. It accepts other names and only fails later, without a
@@ -76,22 +66,6 @@ QString pluginOf(const InterfaceKind &kind)
 }
 
 } // namespace
-
-const InterfaceKind *interfaceKindByCode(uint32_t code)
-{
-    for (const InterfaceKind &kind : kKinds)
-        if (kind.code == code)
-            return &kind;
-    return nullptr;
-}
-
-const InterfaceKind *interfaceKindByPlugin(const QString &plugin)
-{
-    for (const InterfaceKind &kind : kKinds)
-        if (kind.plugin != nullptr && plugin == QLatin1String(kind.plugin))
-            return &kind;
-    return nullptr;
-}
 
 CanBusPort::CanBusPort(QObject *parent)
     : QObject(parent)

@@ -5,6 +5,7 @@
 
 #include "protocol/CanFrame.h"
 #include "protocol/ReceiveClock.h"
+#include "transport/InterfaceKinds.h"
 #include "transport/ReplayPlayer.h"
 
 #include <QObject>
@@ -18,22 +19,6 @@
 class QCanBusDevice;
 
 namespace qelcopn {
-
-// The interface kinds the library and the simulator support.
-struct InterfaceKind {
-    uint32_t code;           // HardwareConfiguration::InterfaceType
-    const char *plugin;      // QtSerialBus plugin name; nullptr for a recording
-    const char *displayName; // what GetInterfaceName gives
-    // The plugin takes the bit rate only before it connects (BitRateKey):
-    // such an adapter is connected only once the rate is known.
-    bool rateAtConnect = false;
-    // The plugin stamps each frame on reception (QCanBusFrame::timeStamp).
-    bool stampsFrames = false;
-};
-
-const InterfaceKind *interfaceKindByCode(uint32_t code);
-// By plugin name ("socketcan", "virtualcan", "peakcan", "tinycan").
-const InterfaceKind *interfaceKindByPlugin(const QString &plugin);
 
 class CanBusPort : public QObject {
     Q_OBJECT

@@ -42,6 +42,7 @@ TEST(OptionsTest, EveryOptionInBothForms)
     EXPECT_EQ(r.options.seconds, 5u);
     EXPECT_EQ(pdoRateFor(r.options), 9000);
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
+    EXPECT_TRUE(parseOptions({"-h"}).options.help);
     EXPECT_FALSE(r.options.selfStart);
     EXPECT_TRUE(parseOptions({"--self-start"}).options.selfStart);
     EXPECT_NEAR(pdoRateFor(parseOptions({"--scenario", "burst"}).options), 2252, 1);
@@ -67,6 +68,7 @@ TEST(OptionsTest, BadInputIsNamedInTheMessage)
         {{"--interface", ""}, "bad value '' for --interface"},
         {{"--replay="}, "bad value '' for --replay: expected a candump log file"},
         {{"--loop"}, "--loop needs --replay"},
+        {{"--replay", "run.log", "--loop=yes"}, "option --loop takes no value"},
         {{"--nodes", "7"}, "unknown option '--nodes'"},
         {{"--node"}, "option --node needs a value"},
         {{"7"}, "unexpected argument '7'"},

@@ -1,0 +1,54 @@
+// The recorder's command line: what it leaves to the stored configuration,
+// the kinds and numbers it takes, and a clear refusal of bad input.
+#include "RecordOptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace record;
+
+namespace {
+
+TEST(RecordOptionsTest, UnsetOptionsLeaveTheConfigurationAndGivenOnesAreTaken)
+{
+    const ParseResult none = parseOptions({});
+    ASSERT_EQ(none.error, "");
+    EXPECT_FALSE(none.options.kind || none.options.interfaceName || none.options.bitrate || none.options.output
+                 || none.options.seconds || none.options.help);
+
+    const ParseResult r = parseOptions({"--kind=peakcan", "--interface", "tcp://127.0.0.1:4000/can0", "--bitrate",
+                                        "0x7A120", "--output=run.log", "--seconds", "010"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.kind, 3u);
+    EXPECT_EQ(r.options.interfaceName, "tcp://127.0.0.1:4000/can0");
+    EXPECT_EQ(r.options.bitrate, 500000u);
+    EXPECT_EQ(r.options.output, "run.log");
+    // Decimal, as the usage says: a leading zero is not octal.
+    EXPECT_EQ(r.options.seconds, 10u);
+    // The kind also by the code the adapter configuration stores.
+    EXPECT_EQ(parseOptions({"--kind", "2"}).options.kind, 2u);
+    EXPECT_TRUE(parseOptions({"-h"}).options.help);
+}
+
+TEST(RecordOptionsTest, BadInputIsNamedInTheMessage)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--kind", "slcan"}, "bad value 'slcan' for --kind: expected socketcan, virtualcan, peakcan or tinycan"},
+        {{"--kind", "9"}, "bad value '9' for --kind"},
+        {{"--bitrate", "12345"}, "bad value '12345' for --bitrate: expected a CANopen bit rate: 10000,"},
+        {{"--bitrate", "-250000"}, "bad value '-250000' for --bitrate"},
+        {{"--seconds", "0"}, "bad value '0' for --seconds"},
+        {{"--seconds", "4294967296"}, "bad value '4294967296' for --seconds"},
+        {{"--output="}, "bad value '' for --output"},
+        {{"--interface", ""}, "bad value '' for --interface"},
+        {{"--seconds"}, "option --seconds needs a value"},
+        {{"--help=yes"}, "option --help takes no value"},
+        {{"--node", "7"}, "unknown option '--node'"},
+        {{"run.log"}, "unexpected argument 'run.log'"},
+    };
+    for (const auto &[args, message] : cases) {
+        const ParseResult r = parseOptions(args);
+        EXPECT_EQ(r.error.rfind(message, 0), 0u) << "got: " << r.error;
+    }
+}
+
+} // namespace
