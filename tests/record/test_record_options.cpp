@@ -1,6 +1,8 @@
 // The recorder's command line: what it leaves to the stored configuration,
 // the kinds and numbers it takes, and a clear refusal of bad input.
 #include "RecordOptions.h"
+#include "protocol/Cia301.h"
+#include "transport/InterfaceKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,37 @@ TEST(RecordOptionsTest, BadInputIsNamedInTheMessage)
         const ParseResult r = parseOptions(args);
         EXPECT_EQ(r.error.rfind(message, 0), 0u) << "got: " << r.error;
     }
+}
+
+// The texts that name the kinds and the bit rates to a user are written
+// out beside their tables: each must name every entry, in order.
+std::vector<std::string> WordsOf(const std::string &text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text + ",") {
+        if (c == ',' || c == ' ') {
+            if (!word.empty() && word != "or")
+                words.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    return words;
+}
+
+TEST(RecordOptionsTest, TheListsInTheMessagesNameEveryKindAndRate)
+{
+    std::vector<std::string> plugins;
+    for (const qelcopn::InterfaceKind &kind : qelcopn::INTERFACE_KINDS)
+        if (kind.plugin != nullptr)
+            plugins.push_back(kind.plugin);
+    EXPECT_EQ(WordsOf(qelcopn::PLUGIN_NAMES_TEXT), plugins);
+    std::vector<std::string> rates;
+    for (uint32_t rate : qelcopn::cia301::BIT_RATES)
+        rates.push_back(std::to_string(rate));
+    EXPECT_EQ(WordsOf(qelcopn::cia301::BIT_RATES_TEXT), rates);
 }
 
 } // namespace
