@@ -31,9 +31,15 @@ bool TThread_PdoData::ReadOne()
 void TThread_PdoData::Execute()
 {
     while (!Terminated()) {
-        const bool gotOne = ReadOne();
+        // Everything queued is taken before the thread waits or yields: on a
+        // busy machine a yield gives the core away for a whole time slice, and
+        // one PDO per slice lets the library's FIFO overflow at a full bus.
+        // Terminated is checked per PDO so that a stop at a full bus stays prompt.
+        bool gotAny = false;
+        while (!Terminated() && ReadOne())
+            gotAny = true;
         const uint32_t waited = WaitForSingleObject(PdoEvent.load(std::memory_order_relaxed), EVENT_WAIT_MS);
-        if (waited == WAIT_FAILED && !gotOne)
+        if (waited == WAIT_FAILED && !gotAny)
             Sleep(FAILED_WAIT_PAUSE_MS);
         Sleep(0);
     }

@@ -1,5 +1,5 @@
 // Carries the gateway's multiplexed PDOs from the library to the monitor's
-// decoder: one PDO per wake of the library's counting event.
+// decoder: every PDO queued on each wake of the library's counting event.
 #pragma once
 
 #include "Platform.h"

@@ -45,6 +45,8 @@ struct FakeLibrary {
     // While set, the first emergency read that finds a message waits for the
     // test's go-ahead, so that a stop is sure to come mid-backlog.
     bool holdFirstEmergency = false;
+    // The same for the first PDO read.
+    bool holdFirstPdo = false;
     bool released = false;
     // The receive stamp the library puts after an emergency's eight bytes.
     uint32_t emcyStamp = 0;
@@ -53,7 +55,12 @@ struct FakeLibrary {
     {
         ++pdoReads;
         lastPdoNode = node;
-        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex);
+        if (holdFirstPdo) {
+            holdFirstPdo = false;
+            changed.notify_all();
+            changed.wait(lock, [this] { return released; });
+        }
         if (pdos.empty())
             return false;
         std::memcpy(data, pdos.front().bytes.data(), 8);
@@ -167,6 +174,23 @@ protected:
         library.changed.wait(lock, done);
     }
 
+    // For a wait that the faulty behaviour would make last for hours; the
+    // bound is far beyond what the work takes on any machine.
+    bool WaitAtMost(std::chrono::seconds bound, const std::function<bool()> &done)
+    {
+        std::unique_lock<std::mutex> lock(library.mutex);
+        return library.changed.wait_for(lock, bound, done);
+    }
+
+    void Release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(library.mutex);
+            library.released = true;
+        }
+        library.changed.notify_all();
+    }
+
     // The pace of `reads` over a moment of running, counted from the first.
     static double ReadsPerSecond(const std::atomic<int> &reads)
     {
@@ -183,7 +207,7 @@ protected:
     EVENT_HANDLE event = NO_EVENT;
 };
 
-TEST_F(ReceiveThreads, PdoThreadDecodesEveryQueuedPdoOneWakeEach)
+TEST_F(ReceiveThreads, PdoThreadDecodesEveryQueuedPdo)
 {
     PdoDataThread = new TThread_PdoData(true);
     PdoDataThread->PdoNodeId = GATEWAY;
@@ -199,6 +223,33 @@ TEST_F(ReceiveThreads, PdoThreadDecodesEveryQueuedPdoOneWakeEach)
         EXPECT_EQ(Form_MTU->MtuValue[parameter].load(), last) << "parameter " << parameter;
     }
     EXPECT_TRUE(Form_MTU->MtuDataChanged.load());
+}
+
+// A backlog that built up while the thread was busy is taken whole on the
+// next wake: the thread does not wait between PDOs while any is queued (one
+// PDO per wait took 500 ms a PDO here, and a time slice a PDO on a busy
+// machine, where the library's FIFO then overflowed).
+TEST_F(ReceiveThreads, PdoThreadTakesAWholeBacklogOnOneWake)
+{
+    constexpr int BACKLOG = 1000;
+    library.holdFirstPdo = true;
+    PdoDataThread = new TThread_PdoData(true);
+    PdoDataThread->PdoNodeId = GATEWAY;
+    PdoDataThread->PdoEvent = event;
+    PdoDataThread->Resume();
+    WaitUntil([&] { return !library.holdFirstPdo; });
+    {
+        std::lock_guard<std::mutex> lock(library.mutex);
+        for (int i = 0; i < BACKLOG; ++i)
+            library.pdos.push_back(MtuPdo(1, i));
+    }
+    SetEvent(event); // one wake for the lot
+    Release();
+    const bool drained = WaitAtMost(std::chrono::seconds(60), [&] { return library.pdos.empty(); });
+    StopPdoThread();
+    EXPECT_TRUE(drained) << library.pdos.size() << " of " << BACKLOG << " PDOs still queued";
+    EXPECT_EQ(library.sequence, uint32_t(BACKLOG)) << "PDOs decoded";
+    EXPECT_EQ(Form_MTU->MtuValue[1].load(), BACKLOG - 1);
 }
 
 TEST_F(ReceiveThreads, PdoThreadFollowsANewNodeIdFromItsNextPass)
@@ -264,11 +315,7 @@ TEST_F(ReceiveThreads, EmergencyThreadDrainsItsBacklogBeforeEnding)
     EmergencyThread = new TThread_Emergency(false);
     WaitUntil([&] { return !library.holdFirstEmergency; });
     EmergencyThread->Terminate();
-    {
-        std::lock_guard<std::mutex> lock(library.mutex);
-        library.released = true;
-    }
-    library.changed.notify_all();
+    Release();
     EmergencyThread->WaitFor();
     EXPECT_TRUE(library.emergencies.empty());
     for (int fault = 1; fault <= 400; ++fault)
