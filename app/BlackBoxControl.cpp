@@ -140,11 +140,27 @@ void TBlackBoxControl::NoteEvent(const QString &what)
             ReportFailure(QStringLiteral("Cannot Create Folder"), folder, uint32_t(errno));
             return;
         }
-        pending_ = Capture{folder + QLatin1Char('/') + ProposedRecordingName(QDateTime::currentDateTime(), what),
-                           now - qint64(beforeSeconds_) * 1000};
+        pending_ = Capture{UnusedCapturePath(folder, what), now - qint64(beforeSeconds_) * 1000};
+        // From the first event, not the latest: a fault that keeps coming
+        // still gives a capture a minute, and the first one keeps the
+        // lead-up before the ring wraps over it.
+        captureEnd_.start(afterMs_);
     }
-    // The span after runs from the latest event.
-    captureEnd_.start(afterMs_);
+}
+
+QString TBlackBoxControl::UnusedCapturePath(const QString &folder, const QString &what) const
+{
+    // Captures a span apart may start within one second of the clock: the
+    // later one must not overwrite the earlier.
+    const QString proposed = folder + QLatin1Char('/') + ProposedRecordingName(QDateTime::currentDateTime(), what);
+    const auto taken = [this](const QString &path) {
+        return path == lastSaved_ || QFileInfo::exists(path)
+            || std::any_of(saves_.begin(), saves_.end(), [&](const Save &save) { return save.path == path; });
+    };
+    QString path = proposed;
+    for (int n = 2; taken(path); ++n)
+        path = proposed.chopped(LOG_SUFFIX.size()) + QStringLiteral("-%1").arg(n) + LOG_SUFFIX;
+    return path;
 }
 
 void TBlackBoxControl::SaveCapture()
@@ -204,19 +220,25 @@ void TBlackBoxControl::SaveInBackground(const QString &path, uint32_t seconds, b
 
 void TBlackBoxControl::TakeFinishedSaves()
 {
-    // Gone already when Finish waited for them.
-    for (auto it = saves_.begin(); it != saves_.end();) {
-        if (!it->done.load(std::memory_order_acquire)) {
-            ++it;
-            continue;
-        }
-        it->thread.join();
-        const QString path = it->path;
-        const uint32_t error = it->error;
-        const bool automatic = it->automatic;
-        it = saves_.erase(it);
-        Saved(path, error, automatic);
+    // From the front each time: Saved may show a box, whose event loop may
+    // take the others meanwhile. Gone already when Finish waited for them.
+    for (;;) {
+        const auto finished = std::find_if(saves_.begin(), saves_.end(),
+                                           [](const Save &save) { return save.done.load(std::memory_order_acquire); });
+        if (finished == saves_.end())
+            return;
+        EndSave(finished);
     }
+}
+
+void TBlackBoxControl::EndSave(std::list<Save>::iterator save)
+{
+    save->thread.join();
+    const QString path = save->path;
+    const uint32_t error = save->error;
+    const bool automatic = save->automatic;
+    saves_.erase(save);
+    Saved(path, error, automatic);
 }
 
 void TBlackBoxControl::Saved(const QString &path, uint32_t error, bool automatic)
@@ -237,9 +259,10 @@ void TBlackBoxControl::Saved(const QString &path, uint32_t error, bool automatic
 void TBlackBoxControl::Finish()
 {
     SaveCapture();
-    for (Save &save : saves_)
-        save.thread.join();
-    saves_.clear();
+    // Each outcome is told as any save's is: a failure shown, the folder
+    // pruned, the end announced.
+    while (!saves_.empty())
+        EndSave(saves_.begin());
 }
 
 void TBlackBoxControl::ReportFailure(const QString &text, const QString &subject, uint32_t code)

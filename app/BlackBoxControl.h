@@ -1,8 +1,9 @@
 // The black box from the application's side: "Save Last Minutes..." and
 // "Automatic Black Box" in the Recording menu. An automatic capture starts
 // when the monitor's history sees a fault become active or the MTU go
-// offline, takes the span before the event and the span after it (a second
-// event inside the span after extends the same capture), and goes into the
+// offline, takes the span before the event and the minute after it (later
+// events inside that minute join the same capture; one after it starts the
+// next, with its own span before), and goes into the
 // black-box folder, which is kept under a cap by removing the oldest
 // captures. Saves run in threads of their own: the library writes them
 // from memory while the windows carry on.
@@ -64,7 +65,7 @@ public:
     void NoteEvent(const QString &what);
 
     // Network access ends: a capture under way is saved now with what there
-    // is, and every save has finished when this returns.
+    // is, and every save has finished and been reported when this returns.
     void Finish();
 
     void SaveLastMinutesClick();
@@ -109,4 +110,7 @@ private:
         std::thread thread;
     };
     std::list<Save> saves_;
+    QString UnusedCapturePath(const QString &folder, const QString &what) const;
+    // Joins a save's thread, forgets it and tells its outcome.
+    void EndSave(std::list<Save>::iterator save);
 };

@@ -160,7 +160,7 @@ void TRecordingControl::RefreshStatus()
     if (CopnInterface->Trace_GetStatus(&status) == 0)
         return; // the last status stays; the next second asks again
     if (status.Recording != 0) {
-        ShowStatus(RecordingStatusText(recordingPath_, status.FramesWritten));
+        ShowStatus(RecordingStatusText(recordingPath_, status.FramesWritten, status.FramesLost, status.LastError));
         return;
     }
     // The library ended it on its own: what it wrote stays, and the user

@@ -1,11 +1,15 @@
 #include "RecordingSession.h"
 
+#include "QEL_COPN.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cstring>
 
 namespace {
 
@@ -66,10 +70,10 @@ QString ProposedRecordingName(const QDateTime &when, const QString &what)
 
 QString SessionFilePath(const QString &logPath)
 {
-    QString base = logPath;
-    if (base.endsWith(LOG_SUFFIX))
-        base.chop(LOG_SUFFIX.size());
-    return base + QStringLiteral(".json");
+    const QByteArray path = QFile::encodeName(logPath);
+    QByteArray session(path.size() + int(sizeof ".json"), '\0');
+    QELCOPN_SessionPath(path.constData(), session.data(), size_t(session.size()));
+    return QFile::decodeName(session.constData());
 }
 
 QString RecordingDisplayName(const QString &logPath)
@@ -80,9 +84,15 @@ QString RecordingDisplayName(const QString &logPath)
     return name;
 }
 
-QString RecordingStatusText(const QString &logPath, uint64_t framesWritten)
+QString RecordingStatusText(const QString &logPath, uint64_t framesWritten, uint64_t framesLost, uint32_t lastError)
 {
-    return QStringLiteral("Recording: %1 (%2 frames)").arg(RecordingDisplayName(logPath)).arg(framesWritten);
+    const QString name = RecordingDisplayName(logPath);
+    if (framesLost == 0 && lastError == 0)
+        return QStringLiteral("Recording: %1 (%2 frames)").arg(name).arg(framesWritten);
+    QString text = QStringLiteral("Recording: %1, %2 frames, %3 lost").arg(name).arg(framesWritten).arg(framesLost);
+    if (lastError != 0)
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(int(lastError)));
+    return text;
 }
 
 GatewayIdentity ReadGatewayIdentity(const QString &sessionPath)

@@ -19,14 +19,18 @@ QString ProposedRecordingName(const QDateTime &when);
 // The same with what it holds: "2026-12-09_15-04-12_mtu-offline.log".
 QString ProposedRecordingName(const QDateTime &when, const QString &what);
 
-// NAME.json beside NAME.log (any other name gets .json added).
+// The session file beside a recording, by the library's one rule: NAME.json
+// beside NAME.log, NAME.asc or NAME.
 QString SessionFilePath(const QString &logPath);
 
 // The name users know a recording by: the file name without ".log".
 QString RecordingDisplayName(const QString &logPath);
 
-// "Recording: NAME (N frames)".
-QString RecordingStatusText(const QString &logPath, uint64_t framesWritten);
+// "Recording: NAME (N frames)"; once frames were lost or a write failed
+// "Recording: NAME, N frames, M lost: No space left on device", so that a
+// failing recording never looks like a good one.
+QString RecordingStatusText(const QString &logPath, uint64_t framesWritten, uint64_t framesLost = 0,
+                            uint32_t lastError = 0);
 
 struct GatewayIdentity {
     std::optional<int> nodeId;      // 1 to 127

@@ -17,6 +17,7 @@ const char *StateWords(uint32_t state)
     case QELCOPN_BUS_WARNING: return "warning";
     case QELCOPN_BUS_ERROR_PASSIVE: return "error passive";
     case QELCOPN_BUS_OFF: return "bus-off";
+    case QELCOPN_BUS_OFFLINE: return "offline";
     default: return "state unknown";
     }
 }

@@ -79,8 +79,10 @@ std::string usage()
            "  --help             this text\n"
            "\n"
            "Progress goes to standard error once a second. SIGINT and SIGTERM end the\n"
-           "recording with everything written. Exit status: 0 done, 1 the interface or\n"
-           "the file could not be opened, 2 a bad option.\n";
+           "recording with everything written. A failed write is said when it happens.\n"
+           "Exit status: 0 every frame written; 1 the interface or the file could not be\n"
+           "opened, or the adapter was lost; 2 a bad option; 3 frames were lost or a\n"
+           "write failed (the recording holds the rest).\n";
 }
 
 std::string defaultFileName(int year, int month, int day, int hour, int minute, int second)

@@ -61,6 +61,10 @@ std::string openFailure(int error)
     return std::strerror(error);
 }
 
+// Exit statuses beside 0 (done), 1 (cannot start, or the adapter was lost)
+// and 2 (a bad option).
+constexpr int EXIT_FRAMES_LOST = 3;
+
 void printProgress(const TraceStatus &status, long elapsed)
 {
     std::fprintf(stderr, "tarnwick-record: %lds, %llu frames, %llu lost, %llu bytes\n", elapsed,
@@ -99,7 +103,9 @@ int main(int argc, char **argv)
         std::snprintf(hw.AccessPoint, sizeof hw.AccessPoint, "%s", options.interfaceName->c_str());
     }
     const uint32_t bitrate = options.bitrate.value_or(co.Baud);
-    const std::string output = options.output.value_or(defaultOutput());
+    // Not value_or: the default would make the recordings folder even when
+    // the output is given.
+    const std::string output = options.output ? *options.output : defaultOutput();
 
     uint32_t h = 0;
     if (!OpenInterface(&h, &hw)) {
@@ -128,11 +134,27 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, output.c_str());
 
     TraceStatus status{};
+    BusStatistics bus{};
     const timespec tick{0, 100 * 1000 * 1000};
     long tenths = 0;
+    uint32_t toldError = 0;
+    bool adapterLost = false;
     while (stopSignal == 0 && (!options.seconds || tenths < long(*options.seconds) * 10)) {
         nanosleep(&tick, nullptr);
-        if (++tenths % 10 == 0 && Trace_GetStatus(h, &status))
+        ++tenths;
+        if (!Trace_GetStatus(h, &status))
+            continue;
+        // Each new reason is said once, when it happens, not only at the end.
+        if (status.LastError != 0 && status.LastError != toldError) {
+            toldError = status.LastError;
+            std::fprintf(stderr, "tarnwick-record: writing %s failed: %s; frames are being lost\n", output.c_str(),
+                         std::strerror(int(status.LastError)));
+        }
+        if (GetBusStatistics(h, &bus) && bus.State == QELCOPN_BUS_OFFLINE) {
+            adapterLost = true;
+            break;
+        }
+        if (tenths % 10 == 0)
             printProgress(status, tenths / 10);
     }
     Trace_Stop(h);
@@ -140,7 +162,16 @@ int main(int argc, char **argv)
     CloseInterface(h);
     UnloadDriver();
     printProgress(status, tenths / 10);
-    if (status.LastError != 0)
-        std::fprintf(stderr, "tarnwick-record: writing failed at times: %s\n", std::strerror(int(status.LastError)));
+    if (adapterLost) {
+        std::fprintf(stderr, "tarnwick-record: %s: the adapter was lost; the recording holds what came before\n",
+                     hw.AccessPoint);
+        return 1;
+    }
+    if (status.FramesLost != 0 || status.LastError != 0) {
+        std::fprintf(stderr, "tarnwick-record: %llu frames lost%s%s\n",
+                     static_cast<unsigned long long>(status.FramesLost), status.LastError != 0 ? ": " : "",
+                     status.LastError != 0 ? std::strerror(int(status.LastError)) : "");
+        return EXIT_FRAMES_LOST;
+    }
     return 0;
 }

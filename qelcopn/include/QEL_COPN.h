@@ -168,6 +168,31 @@ typedef struct TraceStatus {
     uint64_t BytesWritten;  /* of the .log */
     char Path[QELCOPN_PATH_SIZE]; /* the .log being written, or last written */
 } TraceStatus;
+/* The session file beside a recording, one rule for every host: the
+ * recording's path with the extension of its file name, whatever it is,
+ * replaced by ".json" (added where the name has none). Writes it
+ * zero-terminated into out; 0 when it does not fit in size bytes. */
+static inline int32_t QELCOPN_SessionPath(const char *recordingPath, char *out, size_t size)
+{
+    size_t length = 0, dot = 0;
+    int hasExtension = 0;
+    for (; recordingPath[length] != '\0'; ++length) {
+        if (recordingPath[length] == '/')
+            hasExtension = 0;
+        else if (recordingPath[length] == '.') {
+            dot = length;
+            hasExtension = 1;
+        }
+    }
+    const size_t stem = hasExtension ? dot : length;
+    if (stem + sizeof ".json" > size)
+        return 0;
+    for (size_t k = 0; k < stem; ++k)
+        out[k] = recordingPath[k];
+    for (size_t k = 0; k < sizeof ".json"; ++k)
+        out[stem + k] = ".json"[k];
+    return 1;
+}
 QELCOPN_API int32_t Trace_Start(uint32_t h, const char *path);
 QELCOPN_API int32_t Trace_Stop(uint32_t h);
 QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status);
@@ -196,6 +221,9 @@ static inline void QELCOPN_SetBlackBoxMinutes(CANopenConfiguration *co, uint32_t
 #define QELCOPN_BUS_WARNING 1u
 #define QELCOPN_BUS_ERROR_PASSIVE 2u
 #define QELCOPN_BUS_OFF 3u
+/* Not online: before SetOnline(1), after SetOnline(0), or once the adapter
+ * was lost (a lost virtual bus, an unplugged adapter). */
+#define QELCOPN_BUS_OFFLINE 4u
 #define QELCOPN_NEVER_HEARD 0xFFFFFFFFu
 typedef struct BusStatistics {
     uint32_t State;                   /* QELCOPN_BUS_* */

@@ -390,7 +390,7 @@ void Interface::busStatistics(BusStatistics *out) const
     const uint32_t rate = bitrate_.load();
     const BusCounter::Figures f = taps_.bus.figures(MonotonicMicros(), rate);
     *out = BusStatistics{};
-    out->State = uint32_t(f.state);
+    out->State = isOnline() ? uint32_t(f.state) : QELCOPN_BUS_OFFLINE;
     out->FramesPerSecondReceived = f.receivedPerSecond;
     out->FramesPerSecondSent = f.sentPerSecond;
     out->LoadPermille = f.loadPermille;

@@ -141,7 +141,10 @@ size_t formatLine(const TraceRecord &record, std::string_view channel, char *out
     *p++ = '#';
     const uint8_t length = std::min<uint8_t>(f.length, 8);
     if (f.remote && !f.error) {
+        // As candump writes it: the requested length after the R, none for 0.
         *p++ = 'R';
+        if (length > 0)
+            *p++ = char('0' + length);
     } else {
         for (uint8_t i = 0; i < length; ++i) {
             *p++ = kHex[f.data[i] >> 4];

@@ -2,7 +2,8 @@
 //   (1733750000.123456) can0 487#0001420200DC0500 R
 // Wall-clock seconds with 6 decimals, the channel, the identifier (3 hex
 // digits; 8 with the error flag for an error frame), the data in upper-case
-// hex ("R" for a remote frame), then R for received or T for sent.
+// hex ("R" and its length for a remote frame: "R4", "R" for length 0), then
+// R for received or T for sent.
 #pragma once
 
 #include "protocol/CanFrame.h"

@@ -1,9 +1,11 @@
 #include "trace/TraceFiles.h"
 
 #include "Platform.h"
+#include "QEL_COPN.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,10 +82,10 @@ std::string channelFor(const std::string &accessPoint)
 
 std::string sessionPathFor(const std::string &logPath)
 {
-    const size_t slash = logPath.rfind('/');
-    const size_t dot = logPath.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? logPath.substr(0, dot) : logPath) + ".json";
+    std::string path(logPath.size() + sizeof ".json", '\0');
+    QELCOPN_SessionPath(logPath.c_str(), path.data(), path.size());
+    path.resize(std::strlen(path.c_str()));
+    return path;
 }
 
 bool writeSessionFile(const std::string &logPath, const SessionInfo &info, const SessionSpan &span)

@@ -34,7 +34,7 @@ int64_t wallMicros();
 // element ("can0" of "tcp://127.0.0.1:35468/can0"), "can0" when none.
 std::string channelFor(const std::string &accessPoint);
 
-// NAME.json beside NAME.log (any other name gets .json added).
+// The session file beside a recording (QELCOPN_SessionPath).
 std::string sessionPathFor(const std::string &logPath);
 
 // Writes the session file beside logPath through a temporary name, so a

@@ -5,6 +5,7 @@
 #include "test_network_support.h"
 
 #include "BlackBoxControl.h"
+#include "Platform.h"
 #include "Dialogs.h"
 #include "RecordingControl.h"
 #include "RecordingSession.h"
@@ -152,6 +153,13 @@ TEST_F(Recording, StartProposesADatedNameInTheRecordingsFolderAndShowsTheFrameCo
         EXPECT_EQ(label->text(), QStringLiteral("Recording: engine run (12345 frames)"));
         EXPECT_FALSE(label->isHidden());
     }
+    // A disk that filled up: the library goes on recording, and the status
+    // says what is being lost and why.
+    qeldouble::SetTraceProgress(4062, ENOSPC, true, 4965);
+    control().RefreshStatus();
+    for (QLabel *label : {control().StatusLabel, monitorLabel})
+        EXPECT_EQ(label->text(), QStringLiteral("Recording: engine run, 4062 frames, 4965 lost: No space left on device"));
+    EXPECT_TRUE(boxes.boxes.empty()) << "a recording that goes on shows no box";
     StopAccess();
     EXPECT_TRUE(control().StatusLabel->isHidden());
     EXPECT_TRUE(monitorLabel->isHidden());
@@ -343,7 +351,7 @@ TEST_F(BlackBox, SaveLastMinutesAsksHowManyAndWhereAndTheLibraryWritesThem)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(BlackBox, AnEventInsideTheSpanAfterExtendsTheCaptureAndAFailureIsToldOnce)
+TEST_F(BlackBox, AnEventInsideTheSpanAfterJoinsTheCaptureAndAFailureIsToldOnce)
 {
     StartAccess();
     EXPECT_TRUE(blackBox().AutomaticBlackBox->isChecked()) << "on by default";
@@ -359,7 +367,7 @@ TEST_F(BlackBox, AnEventInsideTheSpanAfterExtendsTheCaptureAndAFailureIsToldOnce
     const QString capture = QString::fromStdString(saves[0].text);
     EXPECT_TRUE(capture.startsWith(BlackBoxFolder() + "/")) << saves[0].text;
     EXPECT_TRUE(capture.endsWith("_fault-17.log")) << saves[0].text;
-    // 5 s before the first event, the 100 ms between, 200 ms after the last.
+    // 5 s before the first event and 200 ms after it.
     EXPECT_GE(saves[0].args[2], 6u);
     EXPECT_EQ(blackBox().LastSaved(), capture);
     auto *label = form->StatusLine->findChild<QLabel *>(QStringLiteral("BlackBoxStatusLine"));
@@ -386,7 +394,24 @@ TEST_F(BlackBox, AnEventInsideTheSpanAfterExtendsTheCaptureAndAFailureIsToldOnce
     EXPECT_FALSE(blackBox().CapturePending());
 }
 
-TEST_F(BlackBox, StopAccessSavesACaptureUnderWayBeforeTheAdapterCloses)
+// A fault that keeps coming: each capture ends a span after its first event,
+// so captures keep being written, and the first holds the lead-up.
+TEST_F(BlackBox, AFaultThatKeepsComingGivesACaptureEachSpan)
+{
+    StartAccess();
+    blackBox().SetCaptureSpans(5, 300);
+    for (int i = 0; i < 15; ++i) {
+        blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+        WaitUntil([start = MonotonicMicros()] { return MonotonicMicros() - start >= 100000; });
+    }
+    const auto whileFlapping = qeldouble::CallsTo("Trace_SaveRecent");
+    ASSERT_GE(whileFlapping.size(), 2u) << "captures while the events go on";
+    EXPECT_GE(whileFlapping[0].args[2], 5u) << "the first capture holds the span before the first event";
+    EXPECT_NE(whileFlapping[0].text, whileFlapping[1].text);
+    ASSERT_TRUE(SavesEnd());
+}
+
+TEST_F(BlackBox, StopAccessSavesACaptureUnderWayBeforeTheAdapterClosesAndTellsItsEnd)
 {
     StartAccess();
     blackBox().NoteEvent(QStringLiteral("mtu-offline"));
@@ -394,10 +419,23 @@ TEST_F(BlackBox, StopAccessSavesACaptureUnderWayBeforeTheAdapterCloses)
     qeldouble::ClearCalls();
     StopAccess();
     EXPECT_LT(IndexOfCall("Trace_SaveRecent"), IndexOfCall("CloseInterface"));
-    const uint64_t seconds = qeldouble::CallsTo("Trace_SaveRecent").at(0).args[2];
+    const auto saves = qeldouble::CallsTo("Trace_SaveRecent");
+    const uint64_t seconds = saves.at(0).args[2];
     EXPECT_GE(seconds, 120u) << "the span before, and what came after";
     EXPECT_LT(seconds, 180u) << "without waiting for the span after";
     EXPECT_FALSE(blackBox().CapturePending());
+    EXPECT_EQ(blackBox().LastSaved(), QString::fromStdString(saves[0].text)) << "the end is announced";
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // The same save failing is told, as any other capture's failure is.
+    StartAccess();
+    blackBox().NoteEvent(QStringLiteral("mtu-offline"));
+    qeldouble::SetResult("Trace_SaveRecent", 0);
+    qeldouble::SetLastErrorOnReturn("Trace_SaveRecent", ENOSPC);
+    StopAccess();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith("Cannot Save Black Box\r\n")) << boxes.boxes[0].text.toStdString();
+    EXPECT_EQ(blackBox().SavesRunning(), 0);
 }
 
 TEST_F(BlackBox, AFolderThatCannotBeMadeIsToldOnceAndNothingStops)

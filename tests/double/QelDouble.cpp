@@ -350,10 +350,11 @@ void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message)
     state().emergencies.push_back({node, message});
 }
 
-void SetTraceProgress(uint64_t framesWritten, uint32_t lastError, bool recording)
+void SetTraceProgress(uint64_t framesWritten, uint32_t lastError, bool recording, uint64_t framesLost)
 {
     std::lock_guard lock(state().mutex);
     state().trace.FramesWritten = framesWritten;
+    state().trace.FramesLost = framesLost;
     state().trace.LastError = lastError;
     state().trace.Recording = recording ? 1 : 0;
 }

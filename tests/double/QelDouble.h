@@ -109,7 +109,7 @@ void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message);
 // and Path, Trace_Stop clears Recording, Trace_GetStatus reports the status
 // with what is set here (a recording the library ended itself: `recording`
 // false and the errno of the failed write).
-void SetTraceProgress(uint64_t framesWritten, uint32_t lastError = 0, bool recording = true);
+void SetTraceProgress(uint64_t framesWritten, uint32_t lastError = 0, bool recording = true, uint64_t framesLost = 0);
 TraceStatus CurrentTraceStatus();
 
 size_t PendingPdos();

@@ -63,6 +63,7 @@ TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
     CanFrame remote;
     remote.id = 0x607;
     remote.remote = true;
+    remote.length = 4;
     CanFrame error;
     error.id = 0x40; // bus off
     error.error = true;
@@ -87,6 +88,7 @@ TEST(BlackBox, SavesTheLastSecondsAsARecordingOfEveryKind)
     }
     EXPECT_TRUE(saved[10].frame.remote);
     EXPECT_EQ(saved[10].frame.id, 0x607u);
+    EXPECT_EQ(saved[10].frame.length, 4) << "a remote frame keeps the length it asks for";
     EXPECT_TRUE(saved[11].frame.error);
     EXPECT_EQ(saved[11].frame.id, 0x40u);
     EXPECT_EQ(saved[11].frame.data[1], 0x04);

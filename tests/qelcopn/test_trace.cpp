@@ -50,10 +50,18 @@ TEST(CandumpLine, FormatsEveryKindOfFrame)
               "(1000000000.000005) vcan1 000#0107 T\n");
     EXPECT_EQ(formatLine(record(0x701, {}, 0), "can0"), "(0.000000) can0 701# R\n");
 
+    // A remote frame keeps the length it asks for, as candump writes it.
     TraceRecord remote = record(0x123, {});
     remote.frame.remote = true;
-    remote.frame.length = 8;
-    EXPECT_EQ(formatLine(remote, "can0"), "(1733750000.123456) can0 123#R R\n");
+    for (uint8_t length : {0, 4, 8}) {
+        remote.frame.length = length;
+        const std::string line = formatLine(remote, "can0");
+        EXPECT_EQ(line, "(1733750000.123456) can0 123#R" + (length > 0 ? std::to_string(length) : "") + " R\n");
+        TraceRecord back;
+        ASSERT_EQ(parseLine(line, &back), ParseResult::Frame) << line;
+        EXPECT_TRUE(back.frame.remote);
+        EXPECT_EQ(back.frame.length, length) << line;
+    }
 
     TraceRecord error = record(0x004, {0, 0x08, 0, 0, 0, 0, 0, 0});
     error.frame.error = true;

@@ -92,12 +92,50 @@ def check_recorder(recorder_path, url, folder, check):
     with open(os.path.join(folder, "cli.json")) as f:
         check("tarnwick-record completes the session", json.load(f)["frames_written"] == len(lines))
 
+    # A disk that is full from the first write: said when it happens, and the
+    # exit status tells that the recording is not whole.
+    full = os.path.join(folder, "full.log")
+    os.symlink("/dev/full", full)
+    filled = subprocess.run([recorder_path, "--kind", "virtualcan", "--interface", url, "--output", full,
+                             "--seconds", "3"], capture_output=True, text=True, timeout=30)
+    told = [l for l in filled.stderr.splitlines() if "No space left on device" in l]
+    check("a full disk exits with 3 and says why as it happens",
+          filled.returncode == 3 and len(told) >= 2 and "failed" in told[0] and "frames lost" in told[-1])
+
     bad = subprocess.run([recorder_path, "--bitrate", "12345"], capture_output=True, text=True)
     check("a bad option exits with 2", bad.returncode == 2 and "bit rate" in bad.stderr)
+    data_home = os.path.join(folder, "data")
     closed = subprocess.run([recorder_path, "--kind", "socketcan", "--interface", "nosuch0", "--output",
-                             os.path.join(folder, "none.log")], capture_output=True, text=True)
+                             os.path.join(folder, "none.log")], capture_output=True, text=True,
+                            env=dict(os.environ, XDG_DATA_HOME=data_home))
     check("an interface that will not open exits with 1 and the reason",
           closed.returncode == 1 and "nosuch0: no CAN network interface 'nosuch0'" in closed.stderr)
+    check("with --output no recordings folder is made", not os.path.exists(data_home))
+
+
+def check_recorder_loses_its_bus(recorder_path, simulator_path, folder, check):
+    """The bus goes away under the recorder (its host ends): exit 1 with the
+    reason, and what came before is kept."""
+    url = "tcp://127.0.0.1:%d/can0" % free_port()
+    host = subprocess.Popen([simulator_path, "--interface", url, "--scenario", "live", "--heartbeat", "100",
+                             "--seconds", "60"], stdout=subprocess.DEVNULL)
+    path = os.path.join(folder, "lost.log")
+    try:
+        run = subprocess.Popen([recorder_path, "--kind", "virtualcan", "--interface", url, "--output", path],
+                               stderr=subprocess.PIPE, text=True)
+        for line in run.stderr:
+            if " frames, " in line and not line.startswith("tarnwick-record: 0s"):
+                break
+        host.terminate()
+        host.wait(10)
+        rest = run.stderr.read()
+        status = run.wait(20)
+    finally:
+        if host.poll() is None:
+            host.kill()
+            host.wait()
+    check("a lost adapter exits with 1 and says so", status == 1 and "the adapter was lost" in rest)
+    check("the recording keeps what came before the loss", len(our_lines(path)) > 0)
 
 
 def main(library_path, simulator_path, recorder_path):
@@ -147,6 +185,7 @@ def main(library_path, simulator_path, recorder_path):
                 frame_lines = [l for l in f if " Rx " in l or " Tx " in l]
             check("log2asc keeps every frame", len(frame_lines) == len(lines))
             check_recorder(recorder_path, url, folder, check)
+            check_recorder_loses_its_bus(recorder_path, simulator_path, folder, check)
         assert lib.UnloadDriver()
     finally:
         simulator.terminate()
