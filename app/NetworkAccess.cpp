@@ -125,7 +125,9 @@ void TMainForm::Button_NetworkStopAccessClick()
     Recording->EndRecording();
     BlackBox->Finish();
     StopMonitor();
-    if (CopnInterface != nullptr)
+    // Only to one node: 0 (or a typed 256) would reset every node of a
+    // running vehicle.
+    if (CopnInterface != nullptr && QELCOPN_IsNodeId(GatewayNodeId))
         CopnInterface->NMT_ResetCommunication(GatewayNodeId);
     Sleep(RESET_BEFORE_OFFLINE_MS);
     if (GoOffline() == 0)

@@ -111,6 +111,14 @@ QELCOPN_API int32_t CloseInterface(uint32_t h);
 QELCOPN_API int32_t GetFailureText(char text[QELCOPN_TEXT_SIZE]);
 QELCOPN_API int32_t CloseCard(uint32_t h);
 
+/* A node's own ID; 0 addresses every node in an NMT command. */
+#define QELCOPN_NODE_ID_MIN 1u
+#define QELCOPN_NODE_ID_MAX 127u
+static inline int QELCOPN_IsNodeId(uint32_t node)
+{
+    return node >= QELCOPN_NODE_ID_MIN && node <= QELCOPN_NODE_ID_MAX;
+}
+
 /* NMT (node 0 = all nodes). */
 QELCOPN_API int32_t NMT_StartRemoteNode(uint32_t h, uint8_t node);
 QELCOPN_API int32_t NMT_StopRemoteNode(uint32_t h, uint8_t node);

@@ -201,17 +201,31 @@ TEST_F(NetworkAccess, StopEndsTheThreadsResetsTheGatewayWaitsThenGoesOfflineAndC
     EXPECT_EQ(form->StaticText_NodeFound->text(), QStringLiteral("None"));
 }
 
-TEST_F(NetworkAccess, StopResetsWhateverGatewayNodeIdHoldsInEveryMode)
+// The gateway's communication is reset in every mode, Listen Only too; a
+// typed node ID that is no node's (0 addresses them all, 256 keeps 0 in its
+// low byte) sends no NMT command, and Stop goes on with the rest.
+TEST_F(NetworkAccess, StopResetsOnlyAGatewayNodeIdThatNamesOneNodeInEveryMode)
 {
-    // Node 0 addresses every node; Cyclic mode without a browse still resets.
-    form->RadioButton_Cyclic->click();
-    form->AdvSpinEdit_NodeID->SetText(QStringLiteral("0"));
-    StartAccess();
-    qeldouble::ClearCalls();
-    StopAccess();
-    ExpectCalls(WindowCalls(), {{"NMT_ResetCommunication", {HANDLE, 0}, {}},
-                                {"SetOnline", {HANDLE, 0}, {}},
-                                {"CloseInterface", {HANDLE}, {}}});
+    for (QRadioButton *mode : {form->RadioButton_ListenOnly, form->RadioButton_Cyclic}) {
+        for (const char *typed : {"12", "0", "256", "128"}) {
+            const std::string which = mode->text().toStdString() + ", node ID " + typed;
+            mode->click();
+            form->AdvSpinEdit_NodeID->SetText(QString::fromLatin1(typed));
+            StartAccess();
+            // Listen Only takes it at Start; the other modes when the monitor
+            // window opens, as here.
+            form->GatewayNodeId = uint8_t(form->AdvSpinEdit_NodeID->Value());
+            qeldouble::ClearCalls();
+            StopAccess();
+            if (std::string(typed) == "12")
+                ExpectCalls(WindowCalls(), {{"NMT_ResetCommunication", {HANDLE, 12}, {}},
+                                            {"SetOnline", {HANDLE, 0}, {}},
+                                            {"CloseInterface", {HANDLE}, {}}});
+            else
+                ExpectCalls(WindowCalls(), {{"SetOnline", {HANDLE, 0}, {}}, {"CloseInterface", {HANDLE}, {}}});
+            EXPECT_EQ(Shown(), AT_START_UP) << which;
+        }
+    }
 }
 
 TEST_F(NetworkAccess, StopThatCannotGoOfflineKeepsTheInterfaceAndMayBePressedAgain)
