@@ -7,6 +7,12 @@
 //            that writes its cell (median, 99th percentile)
 //   cpu      the application's CPU while the simulator sends 9,000 PDOs/s,
 //            beside Qt's canbusutil listening to the same stream
+//   underload  (run on its own by scripts/bench.sh) one CPU-bound process
+//            per core at normal priority while 9,000 PDOs/s come for 15 s,
+//            the monitor and a trend of MTU parameter 1 showing, a
+//            recording running: PDOs lost, the trend's values against an
+//            independent listener's count, every queue's losses, receipt
+//            to cell, and the CPU beside canbusutil's
 //   recording  (only when asked for: it takes two minutes) at 9,000 PDOs/s,
 //            the application's CPU for a minute without and a minute with a
 //            recording, frames written and lost; tarnwick-record and
@@ -21,6 +27,7 @@
 #include "QEL_COPN_Interface.h"
 #include "StringGrid.h"
 #include "TForm_MTU.h"
+#include "TForm_Trend.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -32,6 +39,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <regex>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -54,14 +62,17 @@ constexpr int CPU_SECONDS = 10;
 constexpr int BURST_RATE = 9000;
 constexpr int BROWSES = 3;
 constexpr int RECORD_SECONDS = 60;
+constexpr int UNDER_LOAD_SECONDS = 15;
 const char CANBUSUTIL[] = "/usr/lib/qt6/bin/canbusutil";
 
-pid_t Spawn(const std::vector<std::string> &args, bool quiet)
+// quiet: output to /dev/null; output: standard output into that file.
+pid_t Spawn(const std::vector<std::string> &args, bool quiet, const std::string &output = {})
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (quiet || !output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.empty() ? "/dev/null" : output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     }
     std::vector<char *> argv;
@@ -214,6 +225,135 @@ int MeasureCpu()
     return dropped == 0 ? 0 : 1;
 }
 
+// The MTU parameter 1 PDOs in canbusutil -l's output ("487   [8]  07 00 42 01 ...").
+size_t CountParameterOnePdos(const std::string &path, uint8_t node)
+{
+    char id[8];
+    std::snprintf(id, sizeof id, "%03X", 0x480 + node);
+    const std::regex line(std::string("^\\s*") + id + "\\s+\\[8\\]\\s+[0-9A-F]{2} 00 42 01 ");
+    std::ifstream in(path);
+    size_t count = 0;
+    for (std::string text; std::getline(in, text);)
+        count += std::regex_search(text, line);
+    return count;
+}
+
+// A busy laptop: one process per core that only computes, at normal priority.
+std::vector<pid_t> StartCpuHogs()
+{
+    std::vector<pid_t> hogs;
+    for (long core = 0; core < sysconf(_SC_NPROCESSORS_ONLN); ++core)
+        hogs.push_back(Spawn({"/proc/self/exe", "spin"}, true));
+    return hogs;
+}
+
+void StopCpuHogs(const std::vector<pid_t> &hogs)
+{
+    for (pid_t hog : hogs) {
+        kill(hog, SIGKILL);
+        WaitFor(hog);
+    }
+}
+
+int Spin()
+{
+    volatile uint64_t n = 0;
+    for (;;)
+        n = n + 1;
+}
+
+int MeasureUnderLoad()
+{
+    AppOnBus app;
+    // Not self-starting: the stream begins with our NMT start, once the
+    // trend is plotted, so the trend can hold every value sent.
+    if (StartSimulator(app, {"--scenario", "burst", "--rate", std::to_string(BURST_RATE)}) != 0)
+        return 1;
+    QTemporaryDir folder;
+    const std::string heard = QFile::encodeName(folder.filePath(QStringLiteral("heard.txt"))).toStdString();
+    const std::string recording = QFile::encodeName(folder.filePath(QStringLiteral("load.log"))).toStdString();
+    const pid_t counter = Spawn({CANBUSUTIL, "-l", "virtualcan", app.BusUrl()}, false, heard);
+    const pid_t listener = Spawn({CANBUSUTIL, "-l", "virtualcan", app.BusUrl()}, true);
+    if (counter <= 0 || listener <= 0) {
+        std::printf("cannot start %s\n", CANBUSUTIL);
+        return 1;
+    }
+    std::vector<double> latencyMs;
+    double seconds = 0, appCpu = 0, listenerCpu = 0;
+    double load[3] = {0, 0, 0};
+    uint32_t received = 0, dropped = 0;
+    size_t plotted = 0;
+    uint64_t historyLost = 0, trendDropped = 0;
+    BusStatistics bus{};
+    TraceStatus trace{};
+    std::vector<pid_t> hogs;
+    app.Run([&] {
+        app.StartNetworkAccess();
+        app.WhileMonitorShows([&] {
+            TForm_Trend *trend = PlotTrend(*Form_MTU, Form_MTU, {1});
+            QObject::connect(Form_MTU->Timer1, &QTimer::timeout, Form_MTU, [&] {
+                // After the monitor's own pass: the cells it just wrote.
+                const uint32_t now = uint32_t(MonotonicMicros());
+                static uint32_t shown[256];
+                for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+                    if (Form_MTU->MtuRxTime2Shown[n] != shown[n]) {
+                        shown[n] = Form_MTU->MtuRxTime2Shown[n];
+                        latencyMs.push_back(double(now - shown[n]) / 1000.0);
+                    }
+            });
+            hogs = StartCpuHogs();
+            app.RunFor(1000);
+            CopnInterface->Trace_Start(recording.c_str());
+            const int64_t wallStart = MonotonicMicros();
+            const int64_t appStart = ProcessCpuMicros();
+            const int64_t listenerStart = ProcessCpuMicros(listener);
+            latencyMs.clear();
+            CopnInterface->NMT_StartRemoteNode(GATEWAY);
+            app.RunFor(UNDER_LOAD_SECONDS * 1000);
+            // Back to pre-operational: the stream ends; what is queued drains.
+            CopnInterface->NMT_ResetCommunication(GATEWAY);
+            seconds = double(MonotonicMicros() - wallStart) / 1e6;
+            appCpu = double(ProcessCpuMicros() - appStart) / 1e6;
+            listenerCpu = double(ProcessCpuMicros(listener) - listenerStart) / 1e6;
+            getloadavg(load, 3);
+            app.RunFor(2000);
+            CopnInterface->Trace_Stop();
+            CopnInterface->Trace_GetStatus(&trace);
+            CopnInterface->GetBusStatistics(&bus);
+            app.PdoCounts(GATEWAY, &received, &dropped);
+            const int series = trend->Store().IndexOf(1);
+            plotted = series < 0 ? 0 : trend->Store().AllSeries()[size_t(series)].Size();
+            historyLost = Form_MTU->HistoryFeed.Lost();
+            trendDropped = Form_MTU->TrendQueue.Dropped();
+            delete trend;
+        });
+    });
+    StopCpuHogs(hogs);
+    for (pid_t each : {counter, listener}) {
+        kill(each, SIGTERM);
+        WaitFor(each);
+    }
+    app.StopSimulator();
+    const size_t sent = CountParameterOnePdos(heard, GATEWAY);
+    std::printf("under load: %zu CPU-bound processes at normal priority, %d PDOs/s for %.1f s (burst), "
+                "monitor and a trend of MTU parameter 1 showing, recording; load average %.2f %.2f %.2f:\n",
+                hogs.size(), BURST_RATE, seconds, load[0], load[1], load[2]);
+    std::printf("  PDOs received %u (%.0f/s), dropped by the library %u\n", received, received / seconds, dropped);
+    std::printf("  MTU parameter 1: %zu values heard on the bus, %zu in the trend\n", sent, plotted);
+    std::printf("  lost: recording %llu (%llu written), emergency queue %llu, history queue %llu, trend queue %llu\n",
+                static_cast<unsigned long long>(trace.FramesLost), static_cast<unsigned long long>(trace.FramesWritten),
+                static_cast<unsigned long long>(bus.EmcyFramesLost), static_cast<unsigned long long>(historyLost),
+                static_cast<unsigned long long>(trendDropped));
+    std::printf("  receipt to cell: median %.1f ms, 99th percentile %.1f ms (%zu cell writes)\n",
+                Percentile(latencyMs, 0.5), Percentile(latencyMs, 0.99), latencyMs.size());
+    std::printf("  tarnwick (whole process)  %5.1f %% of one core\n", 100 * appCpu / seconds);
+    std::printf("  canbusutil -l             %5.1f %% of one core\n", 100 * listenerCpu / seconds);
+    std::printf("  ratio tarnwick / canbusutil  %.2f\n", listenerCpu > 0 ? appCpu / listenerCpu : 0.0);
+    const bool whole = dropped == 0 && sent > 0 && plotted == sent && trace.FramesLost == 0
+        && bus.EmcyFramesLost == 0 && historyLost == 0 && trendDropped == 0;
+    return whole ? 0 : 1;
+}
+
 // The application's, tarnwick-record's and canbusutil's CPU over one stretch.
 struct CpuStretch {
     double seconds = 0, app = 0, recorder = 0, listener = 0;
@@ -312,8 +452,12 @@ int main(int argc, char **argv)
         return RunOne(argc, argv, MeasureCpu);
     if (mode == "recording")
         return RunOne(argc, argv, MeasureRecording);
+    if (mode == "underload")
+        return RunOne(argc, argv, MeasureUnderLoad);
+    if (mode == "spin")
+        return Spin();
     if (!mode.empty()) {
-        std::fprintf(stderr, "usage: %s [browse|latency|cpu|recording]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [browse|latency|cpu|recording|underload]\n", argv[0]);
         return 2;
     }
     int failures = 0;
