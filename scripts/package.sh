@@ -8,10 +8,7 @@ dir=build-package
 
 scripts/apt-install-missing.sh lintian desktop-file-utils appstream
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+scripts/build.sh package
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls "$dir"/tarnwick_*_amd64.deb)
 

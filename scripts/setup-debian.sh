@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git python3
+  build-essential cmake ninja-build ccache pkg-config git python3
   qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
