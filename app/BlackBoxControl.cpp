@@ -7,6 +7,7 @@
 #include "Platform.h"
 #include "QEL_COPN_Interface.h"
 #include "RecordingSession.h"
+#include "RecordingStatus.h"
 #include "SaveLastMinutesDialog.h"
 #include "TForm_MTU.h"
 
@@ -18,11 +19,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
-#include <QStatusBar>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <map>
 
 namespace {
@@ -30,10 +29,6 @@ namespace {
 const QString AUTOMATIC_KEY = QStringLiteral("BlackBox/Automatic");
 const QString MONITOR_LABEL_NAME = QStringLiteral("BlackBoxStatus");
 const QString LOG_SUFFIX = QStringLiteral(".log");
-const QString DOS_LINE_END = QStringLiteral("\r\n");
-// The library keeps the default when the configuration names none.
-constexpr int DEFAULT_KEPT_MINUTES = 10;
-constexpr int KEPT_MINUTES_MAX = 30;
 
 // The application's choices live beside its window positions.
 QSettings ApplicationSettings()
@@ -41,25 +36,11 @@ QSettings ApplicationSettings()
     return QSettings(FORM_INI, QSettings::IniFormat);
 }
 
-QLabel *StatusLabel(QStatusBar *bar, const QString &name)
-{
-    if (bar == nullptr)
-        return nullptr;
-    if (auto *label = bar->findChild<QLabel *>(name))
-        return label;
-    auto *label = new QLabel(bar);
-    label->setObjectName(name);
-    label->hide();
-    bar->addPermanentWidget(label);
-    return label;
-}
-
 int KeptMinutes()
 {
-    if (CopnInterface == nullptr)
-        return DEFAULT_KEPT_MINUTES;
-    const uint32_t minutes = QELCOPN_GetBlackBoxMinutes(&CopnInterface->CANopenConfiguration);
-    return minutes == 0 || minutes > KEPT_MINUTES_MAX ? DEFAULT_KEPT_MINUTES : int(minutes);
+    // As the library takes them: the default when the configuration names none.
+    return int(QELCOPN_BlackBoxMinutesOrDefault(
+        CopnInterface != nullptr ? QELCOPN_GetBlackBoxMinutes(&CopnInterface->CANopenConfiguration) : 0));
 }
 
 } // namespace
@@ -82,12 +63,11 @@ TBlackBoxControl::TBlackBoxControl(TMainForm *form, QMenu *menu, QAction *saveLa
     };
     connect(SaveLastMinutes, &QAction::triggered, this, guarded(&TBlackBoxControl::SaveLastMinutesClick));
     connect(AutomaticBlackBox, &QAction::triggered, this, guarded(&TBlackBoxControl::AutomaticBlackBoxClick));
-    captureClock_.start();
     captureEnd_.setSingleShot(true);
     connect(&captureEnd_, &QTimer::timeout, this, guarded(&TBlackBoxControl::SaveCapture));
     statusHide_.setSingleShot(true);
     connect(&statusHide_, &QTimer::timeout, this, [this] { ShowSaved(QString()); });
-    mainStatus_ = StatusLabel(form->StatusLine, QStringLiteral("BlackBoxStatusLine"));
+    mainStatus_ = StatusLabelIn(form->StatusLine, QStringLiteral("BlackBoxStatusLine"));
 }
 
 TBlackBoxControl::~TBlackBoxControl()
@@ -133,7 +113,7 @@ void TBlackBoxControl::NoteEvent(const QString &what)
 {
     if (!AutomaticBlackBox->isChecked() || CopnInterface == nullptr)
         return;
-    const qint64 now = captureClock_.elapsed();
+    const qint64 now = MonotonicMicros() / 1000;
     if (!pending_) {
         const QString folder = BlackBoxFolder();
         if (!QDir().mkpath(folder)) {
@@ -170,7 +150,7 @@ void TBlackBoxControl::SaveCapture()
     const Capture capture = *pending_;
     pending_.reset();
     captureEnd_.stop();
-    const qint64 spanMs = captureClock_.elapsed() - capture.startMs;
+    const qint64 spanMs = MonotonicMicros() / 1000 - capture.startMs;
     SaveInBackground(capture.path, uint32_t(std::max<qint64>(1, (spanMs + 999) / 1000)), true);
 }
 
@@ -187,10 +167,8 @@ void TBlackBoxControl::SaveLastMinutesClick()
         form_);
     if (!choice)
         return;
-    QString path = choice->Path;
     // The session file goes beside NAME.log: the name keeps its suffix.
-    if (!path.endsWith(LOG_SUFFIX))
-        path += LOG_SUFFIX;
+    const QString path = WithRecordingSuffix(choice->Path);
     // A manual save is reported every time it fails.
     failureReported_ = false;
     SaveInBackground(path, uint32_t(choice->Minutes) * 60, false);
@@ -271,20 +249,14 @@ void TBlackBoxControl::ReportFailure(const QString &text, const QString &subject
     if (failureReported_)
         return;
     failureReported_ = true;
-    const QString reason = code != 0 ? DOS_LINE_END + QString::fromLocal8Bit(std::strerror(int(code))) : QString();
-    ShowMessageBox(text + DOS_LINE_END + subject + reason, QStringLiteral("Error"));
+    ShowFileError(text, subject, code);
 }
 
 void TBlackBoxControl::ShowSaved(const QString &path)
 {
     const QString text = path.isEmpty() ? QString() : QStringLiteral("Black box: %1").arg(RecordingDisplayName(path));
-    QLabel *monitorLabel = Form_MTU != nullptr ? StatusLabel(Form_MTU->StatusBar1, MONITOR_LABEL_NAME) : nullptr;
-    for (QLabel *label : {mainStatus_, monitorLabel}) {
-        if (label == nullptr)
-            continue;
-        label->setText(text);
-        label->setVisible(!text.isEmpty());
-    }
+    ShowStatusText({mainStatus_, Form_MTU != nullptr ? StatusLabelIn(Form_MTU->StatusBar1, MONITOR_LABEL_NAME) : nullptr},
+                   text);
     if (!text.isEmpty())
         statusHide_.start(STATUS_SHOWN_MS);
 }

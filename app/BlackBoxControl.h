@@ -11,7 +11,6 @@
 
 #include "HistoryLog.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -79,7 +78,7 @@ signals:
 private:
     struct Capture {
         QString path;
-        qint64 startMs = 0; // of captureClock_, before the first event
+        qint64 startMs = 0; // of the monotonic clock, before the first event
     };
     void SaveCapture();
     // Runs the library's save in a thread; Saved follows in this thread.
@@ -94,7 +93,6 @@ private:
     int beforeSeconds_ = CAPTURE_BEFORE_SECONDS;
     int afterMs_ = CAPTURE_AFTER_MS;
     qint64 folderCap_ = FOLDER_CAP_BYTES;
-    QElapsedTimer captureClock_;
     QTimer captureEnd_;
     std::optional<Capture> pending_;
     QString lastSaved_;

@@ -19,9 +19,6 @@
 
 namespace {
 
-// The library's last-error code for an interface that exists but is not
-// usable as it stands.
-constexpr uint32_t LAST_ERROR_WRONG_MODE = 0x20000000;
 // Nodes registered with the library at start; 100 to 127 are not.
 constexpr int LAST_NODE_ADDED = 99;
 // Lets the reset reach the gateway before the adapter goes offline.
@@ -94,7 +91,7 @@ int32_t TMainForm::OpenNetworkInterface()
         return 1;
     }
     const uint32_t lastError = GetLastError();
-    if (lastError == LAST_ERROR_WRONG_MODE)
+    if (lastError == QELCOPN_ERROR_WRONG_MODE)
         ShowMessageBox(QStringLiteral("Interface is not in correct mode!"), QStringLiteral("Error"));
     else
         ShowMessageBox(QStringLiteral("Cannot Open Interface"), QStringLiteral("Error"));

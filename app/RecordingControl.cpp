@@ -6,6 +6,7 @@
 #include "Platform.h"
 #include "QEL_COPN_Interface.h"
 #include "RecordingSession.h"
+#include "RecordingStatus.h"
 #include "SpinEdit.h"
 #include "TForm_MTU.h"
 
@@ -29,29 +30,6 @@ namespace {
 constexpr int STATUS_REFRESH_MS = 1000;
 const QString MONITOR_LABEL_NAME = QStringLiteral("RecordingStatus");
 const QString RECORDING_FILTER = QStringLiteral("Recordings (*.log)");
-const QString LOG_SUFFIX = QStringLiteral(".log");
-const QString DOS_LINE_END = QStringLiteral("\r\n");
-
-// The system's words for an error code; nothing for 0.
-QString Reason(uint32_t code)
-{
-    return code != 0 ? DOS_LINE_END + QString::fromLocal8Bit(std::strerror(int(code))) : QString();
-}
-
-void ShowError(const QString &text, const QString &subject, uint32_t code = 0)
-{
-    ShowMessageBox(text + DOS_LINE_END + subject + Reason(code), QStringLiteral("Error"));
-}
-
-QLabel *NewStatusLabel(QStatusBar *bar, const QString &name)
-{
-    auto *label = new QLabel(bar);
-    label->setObjectName(name);
-    label->hide();
-    bar->addPermanentWidget(label);
-    return label;
-}
-
 } // namespace
 
 TRecordingControl::TRecordingControl(TMainForm *form) : QObject(form), form_(form)
@@ -62,7 +40,7 @@ TRecordingControl::TRecordingControl(TMainForm *form) : QObject(form), form_(for
     SaveLastMinutes = Menu->addAction(QStringLiteral("Save Last Minutes..."));
     Menu->addSeparator();
     ReplayRecording = Menu->addAction(QStringLiteral("Replay Recording..."));
-    StatusLabel = NewStatusLabel(form->StatusLine, QStringLiteral("RecordingStatusLine"));
+    StatusLabel = StatusLabelIn(form->StatusLine, QStringLiteral("RecordingStatusLine"));
 
     const auto guarded = [this](void (TRecordingControl::*handler)()) {
         return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
@@ -103,21 +81,12 @@ void TRecordingControl::UpdateActions()
 
 QLabel *TRecordingControl::MonitorStatusLabel()
 {
-    if (Form_MTU == nullptr || Form_MTU->StatusBar1 == nullptr)
-        return nullptr;
-    if (auto *label = Form_MTU->StatusBar1->findChild<QLabel *>(MONITOR_LABEL_NAME))
-        return label;
-    return NewStatusLabel(Form_MTU->StatusBar1, MONITOR_LABEL_NAME);
+    return Form_MTU != nullptr ? StatusLabelIn(Form_MTU->StatusBar1, MONITOR_LABEL_NAME) : nullptr;
 }
 
 void TRecordingControl::ShowStatus(const QString &text)
 {
-    for (QLabel *label : {StatusLabel, MonitorStatusLabel()}) {
-        if (label == nullptr)
-            continue;
-        label->setText(text);
-        label->setVisible(!text.isEmpty());
-    }
+    ShowStatusText({StatusLabel, MonitorStatusLabel()}, text);
 }
 
 void TRecordingControl::StartRecordingClick()
@@ -126,7 +95,7 @@ void TRecordingControl::StartRecordingClick()
         return;
     const QString folder = RecordingsFolder();
     if (!QDir().mkpath(folder)) {
-        ShowError(QStringLiteral("Cannot Create Folder"), folder, GetLastError());
+        ShowFileError(QStringLiteral("Cannot Create Folder"), folder, GetLastError());
         return;
     }
     QString path = ChooseFile(true, QStringLiteral("Start Recording"),
@@ -135,10 +104,9 @@ void TRecordingControl::StartRecordingClick()
     if (path.isEmpty())
         return;
     // The session file goes beside NAME.log: the name keeps its suffix.
-    if (!path.endsWith(LOG_SUFFIX))
-        path += LOG_SUFFIX;
+    path = WithRecordingSuffix(path);
     if (CopnInterface->Trace_Start(QFile::encodeName(path).constData()) == 0) {
-        ShowError(QStringLiteral("Cannot Start Recording"), path, GetLastError());
+        ShowFileError(QStringLiteral("Cannot Start Recording"), path, GetLastError());
         return;
     }
     recordingPath_ = path;
@@ -168,7 +136,7 @@ void TRecordingControl::RefreshStatus()
     const QString path = recordingPath_;
     EndRecording();
     if (status.LastError != 0)
-        ShowError(QStringLiteral("Recording Stopped"), path, status.LastError);
+        ShowFileError(QStringLiteral("Recording Stopped"), path, status.LastError);
 }
 
 void TRecordingControl::EndRecording()
@@ -192,7 +160,7 @@ void TRecordingControl::EndRecording()
     // A library that wrote no session file leaves nothing to complete.
     const QString sessionPath = SessionFilePath(path);
     if (QFileInfo::exists(sessionPath) && !WriteGatewayIdentity(sessionPath, identity))
-        ShowError(QStringLiteral("Cannot Write Session File"), sessionPath);
+        ShowFileError(QStringLiteral("Cannot Write Session File"), sessionPath);
 }
 
 void TRecordingControl::ReplayRecordingClick()
@@ -207,13 +175,13 @@ void TRecordingControl::ReplayRecordingClick()
         return;
     const QFileInfo file(path);
     if (!file.isFile() || !file.isReadable()) {
-        ShowError(QStringLiteral("Cannot Open Recording"), path);
+        ShowFileError(QStringLiteral("Cannot Open Recording"), path);
         return;
     }
     const QString absolute = file.absoluteFilePath();
     const QByteArray accessPoint = QFile::encodeName(absolute);
     if (accessPoint.size() >= QELCOPN_ACCESS_POINT_SIZE) {
-        ShowError(QStringLiteral("Recording Path Too Long"), absolute);
+        ShowFileError(QStringLiteral("Recording Path Too Long"), absolute);
         return;
     }
 

@@ -210,6 +210,13 @@ QELCOPN_API int32_t Trace_GetStatus(uint32_t h, TraceStatus *status);
 QELCOPN_API int32_t Trace_SaveRecent(uint32_t h, const char *path, uint32_t seconds);
 /* How many minutes the black box keeps at the busiest (9,000 frames/s):
  * 1 to 30, 0 = the default 10. A change drops what it kept. */
+#define QELCOPN_BLACK_BOX_MINUTES_DEFAULT 10u
+#define QELCOPN_BLACK_BOX_MINUTES_MAX 30u
+/* What the black box makes of a stored or asked number of minutes. */
+static inline uint32_t QELCOPN_BlackBoxMinutesOrDefault(uint32_t minutes)
+{
+    return minutes == 0 || minutes > QELCOPN_BLACK_BOX_MINUTES_MAX ? QELCOPN_BLACK_BOX_MINUTES_DEFAULT : minutes;
+}
 QELCOPN_API int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes);
 /* The minutes as the configuration records keep them: a little-endian
  * uint32 in CANopenConfiguration.Reserved[0..3], 0 for the default. */

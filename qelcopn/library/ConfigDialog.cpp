@@ -107,7 +107,7 @@ private:
         replaySpeed_ = new QComboBox;
         replaySpeed_->setObjectName(QStringLiteral("ComboBox_ReplaySpeed"));
         replaySpeed_->addItem(QStringLiteral("As recorded"), 0u);
-        for (uint32_t speed : {2u, 5u, 10u})
+        for (uint32_t speed : configuration::kReplaySpeedsFaster)
             replaySpeed_->addItem(QStringLiteral("%1 times as fast").arg(speed), speed);
         replaySpeed_->addItem(QStringLiteral("As fast as possible"), QELCOPN_REPLAY_FASTEST);
         const int speedIndex = replaySpeed_->findData(configuration::replaySpeed(&hw));

@@ -7,8 +7,10 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace qelcopn::configuration {
 
@@ -175,7 +177,8 @@ void setReplay(HardwareConfiguration *hw, uint32_t speed, bool loop)
 
 bool isReplaySpeed(uint32_t speed)
 {
-    return speed == 0 || speed == 1 || speed == 2 || speed == 5 || speed == 10 || speed == QELCOPN_REPLAY_FASTEST;
+    return speed == 0 || speed == 1 || speed == QELCOPN_REPLAY_FASTEST
+        || std::find(std::begin(kReplaySpeedsFaster), std::end(kReplaySpeedsFaster), speed) != std::end(kReplaySpeedsFaster);
 }
 
 bool interfaceName(uint32_t kind, char name[QELCOPN_TEXT_SIZE])

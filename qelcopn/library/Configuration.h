@@ -32,7 +32,10 @@ void setBlackBoxMinutes(CANopenConfiguration *co, uint32_t minutes);
 uint32_t replaySpeed(const HardwareConfiguration *hw);
 bool replayLoop(const HardwareConfiguration *hw);
 void setReplay(HardwareConfiguration *hw, uint32_t speed, bool loop);
-// The speeds offered and stored; others play at the recorded pace.
+// The speeds offered and stored beside the recorded pace (0 or 1) and
+// QELCOPN_REPLAY_FASTEST: that many times as fast. Others play at the
+// recorded pace.
+constexpr uint32_t kReplaySpeedsFaster[] = {2, 5, 10};
 bool isReplaySpeed(uint32_t speed);
 
 // The kind's display name, or "Unknown interface (N)"; false for that.

@@ -54,7 +54,7 @@ CanFrame frameOf(uint64_t data, uint64_t meta)
 
 uint32_t BlackBox::minutesOrDefault(uint32_t minutes)
 {
-    return minutes == 0 || minutes > kMaxMinutes ? kDefaultMinutes : minutes;
+    return QELCOPN_BlackBoxMinutesOrDefault(minutes);
 }
 
 BlackBox::BlackBox(uint32_t minutes)

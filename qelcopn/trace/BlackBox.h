@@ -6,6 +6,7 @@
 // make it grow.
 #pragma once
 
+#include "QEL_COPN.h"
 #include "trace/TraceFiles.h"
 
 #include <atomic>
@@ -17,8 +18,8 @@ namespace qelcopn::trace {
 
 class BlackBox {
 public:
-    static constexpr uint32_t kDefaultMinutes = 10;
-    static constexpr uint32_t kMaxMinutes = 30;
+    static constexpr uint32_t kDefaultMinutes = QELCOPN_BLACK_BOX_MINUTES_DEFAULT;
+    static constexpr uint32_t kMaxMinutes = QELCOPN_BLACK_BOX_MINUTES_MAX;
     // About what a 1 Mbit/s bus carries of eight-byte frames.
     static constexpr uint32_t kFramesPerSecond = 9000;
     // A frame kept: its data and one word of stamp, identifier and flags.
