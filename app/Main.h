@@ -84,6 +84,10 @@ public:
     // Which picture of ImageList1 Image_Interface shows; chosen once.
     int InterfacePicture = -1;
 
+    // True from a Start Network Access that went online until the Stop that
+    // closed the interface; NetworkAccessChanged tells each change.
+    bool NetworkAccessOn() const { return networkAccessOn_; }
+
     void ShowInterfaceConfiguration();
     void UpdateModeControls();
     void ShowHint(const QString &hint);
@@ -117,12 +121,15 @@ public slots:
 signals:
     // The window has closed; the application ends with it.
     void Closed();
+    void NetworkAccessChanged(bool on);
 
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void SetNetworkAccessOn(bool on);
+    bool networkAccessOn_ = false;
     void CreateComponents();
     void CreateInterfaceGroup(QWidget *client);
     void CreateNetworkControls(QWidget *client);

@@ -78,6 +78,7 @@ void TMainForm::Button_NetworkStartAccessClick()
         GatewayNodeId = uint8_t(AdvSpinEdit_NodeID->Value());
         Button_OpenMonitorWindow->setEnabled(true);
     }
+    SetNetworkAccessOn(true);
 }
 
 int32_t TMainForm::OpenNetworkInterface()
@@ -137,6 +138,15 @@ void TMainForm::Button_NetworkStopAccessClick()
     Button_OpenMonitorWindow->setEnabled(false);
     MenuItem_NetworkConfiguration->setEnabled(true);
     GroupBox_Mode->setEnabled(true);
+    SetNetworkAccessOn(false);
+}
+
+void TMainForm::SetNetworkAccessOn(bool on)
+{
+    if (networkAccessOn_ == on)
+        return;
+    networkAccessOn_ = on;
+    emit NetworkAccessChanged(on);
 }
 
 int32_t TMainForm::GoOffline()

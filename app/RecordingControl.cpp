@@ -13,13 +13,11 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 
@@ -50,22 +48,13 @@ TRecordingControl::TRecordingControl(TMainForm *form) : QObject(form), form_(for
     connect(ReplayRecording, &QAction::triggered, this, guarded(&TRecordingControl::ReplayRecordingClick));
     refresh_.setInterval(STATUS_REFRESH_MS);
     connect(&refresh_, &QTimer::timeout, this, guarded(&TRecordingControl::RefreshStatus));
-    // Network access is on exactly while its Stop button is enabled; every
-    // path that changes it passes there.
-    form->Button_NetworkStopAccess->installEventFilter(this);
+    connect(form, &TMainForm::NetworkAccessChanged, this, &TRecordingControl::UpdateActions);
     UpdateActions();
-}
-
-bool TRecordingControl::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::EnabledChange)
-        UpdateActions();
-    return QObject::eventFilter(watched, event);
 }
 
 bool TRecordingControl::NetworkAccessOn() const
 {
-    return form_->Button_NetworkStopAccess->isEnabled();
+    return form_->NetworkAccessOn();
 }
 
 void TRecordingControl::UpdateActions()

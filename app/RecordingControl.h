@@ -56,9 +56,6 @@ public slots:
     void StopRecordingClick();
     void ReplayRecordingClick();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void ShowStatus(const QString &text);
     bool NetworkAccessOn() const;
