@@ -1,13 +1,14 @@
 // Load beyond any real bus. An emergency flood from every other node while
 // the gateway flaps its MTU state: the monitor follows the gateway's own
 // reports and none of the flood's, its display keeps ticking, and Stop ends
-// the receive threads while the flood goes on. PDO streams at a full real
-// bus and at what the virtual bus carries: nothing lost on the way to the
-// library, the grids end on the last values sent, memory stays flat; at a
-// full real bus the library drops nothing either. A tap on the bus counts
-// what the gateway sent; the gateway is stopped (NMT) to end its stream.
-// Longer or harder runs by hand: TARNWICK_FLOOD_SECONDS, TARNWICK_FLOOD_RATE,
-// TARNWICK_BURST_SECONDS, TARNWICK_BURST_RATE, TARNWICK_BUS_RATE.
+// the receive threads while the flood goes on. A PDO stream at what the
+// virtual bus carries: nothing lost on the way to the library, the grids end
+// on the last values sent, memory stays flat. (That nothing is dropped at a
+// full real bus depends on the CPU the machine leaves: bench_e2e's cpu and
+// underload runs show it.) A tap on the bus counts what the gateway sent;
+// the gateway is stopped (NMT) to end its stream. Longer or harder runs by
+// hand: TARNWICK_FLOOD_SECONDS, TARNWICK_FLOOD_RATE, TARNWICK_BURST_SECONDS,
+// TARNWICK_BURST_RATE.
 #include "RobustnessSupport.h"
 
 #include "Main.h"
@@ -34,7 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int64_t MEMORY_ALLOWANCE_KIB = 4096;
 constexpr uint32_t WARM_UP_PDOS = 10000;
 constexpr int WARM_UP_TICKS = 5;
-constexpr int FULL_BUS_PDOS_PER_SECOND = 9000;
 // About what Qt's virtual bus carries between two processes here.
 constexpr int VIRTUAL_BUS_PDOS_PER_SECOND = 100000;
 // The flood runs at least this long and until the display has ticked this often.
@@ -209,20 +209,6 @@ void RunBurst(int rate, int seconds, BurstResult *result)
     }
     EXPECT_EQ(tap->stop(SIGTERM), 0);
     EXPECT_EQ(app.StopSimulator(), 0) << app.Simulator().errorOutput();
-}
-
-// A full 1 Mbit/s bus carries at most about 9,000 PDOs a second: the
-// library and the PDO thread keep up with all of it.
-TEST(Load, PdoStreamOfAFullRealBusIsKeptUpWithWithoutADrop)
-{
-    BurstResult result;
-    RunBurst(EnvironmentNumber("TARNWICK_BUS_RATE", FULL_BUS_PDOS_PER_SECOND),
-             EnvironmentNumber("TARNWICK_BURST_SECONDS", 10), &result);
-    // Instrumented builds run the reader many times slower; the plain build
-    // keeps up with ten times this rate, so only there is a drop a fault.
-    if (!INSTRUMENTED_BUILD) {
-        EXPECT_EQ(result.counts.dropped, 0u) << "PDOs dropped by the library";
-    }
 }
 
 // As fast as the virtual bus carries, ten times a real bus: nothing is lost
