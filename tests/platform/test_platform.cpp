@@ -8,18 +8,21 @@
 
 namespace {
 
-TEST(Platform, LoadLibraryMapsDllNameAndFailsCleanlyWhenAbsent)
+TEST(Platform, LoadLibraryMapsDllNameBesideTheExecutableAndFailsCleanlyWhenAbsent)
 {
-    // libm is on every machine: "m.dll" must be found as libm.so.6's soname
-    // only through the mapping, so ask by the plain linker name instead.
+    // "platform_probe.dll" is libplatform_probe.so, found beside this test
+    // and nowhere on the loader's path.
+    HMODULE probe = LoadLibraryA("platform_probe.DLL");
+    ASSERT_NE(probe, nullptr) << "the .dll name was not mapped, or not looked for beside the executable";
+    const auto answer = reinterpret_cast<int (*)()>(GetProcAddress(probe, "platform_probe_answer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_EQ(GetProcAddress(probe, "no_such_export_anywhere"), nullptr);
+    EXPECT_TRUE(FreeLibrary(probe));
+
     EXPECT_EQ(LoadLibraryA("surely_not_here.dll"), nullptr);
     EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
-    HMODULE libc = LoadLibraryA("libc.so.6");
-    ASSERT_NE(libc, nullptr);
-    EXPECT_NE(GetProcAddress(libc, "strlen"), nullptr);
-    EXPECT_EQ(GetProcAddress(libc, "no_such_export_anywhere"), nullptr);
     EXPECT_EQ(GetProcAddress(nullptr, "strlen"), nullptr);
-    EXPECT_TRUE(FreeLibrary(libc));
     EXPECT_FALSE(FreeLibrary(nullptr));
 }
 
