@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "QEL_COPN.h"
 #include "RecordOptions.h"
+#include "TraceConversion.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -84,6 +85,8 @@ int main(int argc, char **argv)
         std::fputs(record::usage().c_str(), stdout);
         return 0;
     }
+    if (options.convert)
+        return record::runConvert(options);
     catchStopSignals();
 
     HardwareConfiguration hw{};
@@ -100,6 +103,8 @@ int main(int argc, char **argv)
     }
     const uint32_t bitrate = options.bitrate.value_or(co.Baud);
     const std::string output = options.output.value_or(defaultOutput());
+    const qelcopn::trace::TraceFormat format = record::outputFormat(options, output);
+    const std::string recording = record::recordingPathFor(output, format);
 
     uint32_t h = 0;
     if (!OpenInterface(&h, &hw)) {
@@ -118,14 +123,14 @@ int main(int argc, char **argv)
         UnloadDriver();
         return 1;
     }
-    if (!Trace_Start(h, output.c_str())) {
+    if (!Trace_Start(h, recording.c_str())) {
         const int error = errno;
-        std::fprintf(stderr, "tarnwick-record: %s: %s\n", output.c_str(), std::strerror(error));
+        std::fprintf(stderr, "tarnwick-record: %s: %s\n", recording.c_str(), std::strerror(error));
         CloseInterface(h);
         UnloadDriver();
         return 1;
     }
-    std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, output.c_str());
+    std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, recording.c_str());
 
     TraceStatus status{};
     const timespec tick{0, 100 * 1000 * 1000};
@@ -142,5 +147,5 @@ int main(int argc, char **argv)
     printProgress(status, tenths / 10);
     if (status.LastError != 0)
         std::fprintf(stderr, "tarnwick-record: writing failed at times: %s\n", std::strerror(int(status.LastError)));
-    return 0;
+    return record::convertRecording(recording, output, format);
 }

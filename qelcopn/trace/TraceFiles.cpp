@@ -41,6 +41,8 @@ std::string jsonString(const std::string &s)
     return out + "\"";
 }
 
+} // namespace
+
 bool writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
@@ -57,8 +59,6 @@ bool writeAll(int fd, const char *data, size_t size)
     }
     return true;
 }
-
-} // namespace
 
 int64_t wallMicros()
 {
