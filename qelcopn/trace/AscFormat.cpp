@@ -196,8 +196,9 @@ LineDecoder::Line AscDecoder::readLine(std::string_view line, TraceRecord *recor
 
 LineDecoder::Line AscDecoder::readEvent(int64_t micros, std::string_view rest, TraceRecord *record)
 {
+    // Each step is at most 10^12 s: a thousand of them cannot overflow.
     if (relative_)
-        micros += lastMicros_;
+        micros = std::min<int64_t>(micros + lastMicros_, int64_t(1) << 60);
     lastMicros_ = micros;
     const std::string_view channel = nextField(&rest);
     if (sameWord(channel, "CANFD"))

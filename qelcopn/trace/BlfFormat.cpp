@@ -25,6 +25,7 @@ constexpr uint32_t kTenMicros = 1, kNanoseconds = 2;
 constexpr uint8_t kDirectionTx = 0x01, kRemote = 0x80;
 constexpr uint32_t kExtendedId = 0x80000000u;
 constexpr uint32_t kBusError = 0x80; // CAN_ERR_BUSERROR: CAN_ERROR tells no more
+constexpr uint64_t kMaxOffsetMicros = 1000ULL * 366 * 86400 * 1000000;
 
 void put16(std::string *out, uint16_t v)
 {
@@ -280,15 +281,16 @@ void BlfDecoder::takeTopLevel(const unsigned char *object, uint32_t size, std::v
     bool ok = method == kNoCompression || method == kZlibDeflate;
     if (ok && method == kNoCompression) {
         inner_.buf.append(reinterpret_cast<const char *>(object) + kContainerHeader, size - kContainerHeader);
-    } else if (ok) {
+    } else if (ok && expected <= kMaxObject) {
         uLongf length = expected;
         inflated_.resize(expected);
-        ok = expected <= kMaxObject
-            && uncompress(reinterpret_cast<Bytef *>(inflated_.data()), &length, object + kContainerHeader,
+        ok = uncompress(reinterpret_cast<Bytef *>(inflated_.data()), &length, object + kContainerHeader,
                           size - kContainerHeader)
                 == Z_OK;
         if (ok)
             inner_.buf.append(inflated_.data(), length);
+    } else {
+        ok = false;
     }
     if (!ok) {
         // An object begun in the lost container cannot be finished.
@@ -315,7 +317,9 @@ void BlfDecoder::takeObject(const unsigned char *object, uint32_t size, std::vec
     const uint32_t flags = get32(object + 16);
     const uint64_t stamp = get64(object + 24);
     TraceRecord r;
-    r.wallMicros = startMicros_ + int64_t(flags == kTenMicros ? stamp * 10 : stamp / 1000);
+    // Past a thousand years an object's time is damage; kept in range.
+    const uint64_t offset = flags == kTenMicros ? std::min<uint64_t>(stamp, kMaxOffsetMicros / 10) * 10 : stamp / 1000;
+    r.wallMicros = startMicros_ + int64_t(std::min<uint64_t>(offset, kMaxOffsetMicros));
     const unsigned char *payload = object + headerSize;
     const uint32_t payloadSize = size - headerSize;
     switch (type) {

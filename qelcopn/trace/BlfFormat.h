@@ -43,7 +43,7 @@ private:
 class BlfDecoder : public TraceDecoder {
 public:
     // No container or object that needs more is genuine.
-    static constexpr uint32_t kMaxObject = 64u << 20;
+    static constexpr uint32_t kMaxObject = 16u << 20;
 
     void feed(const char *data, size_t size, std::vector<TraceRecord> *out) override;
     void finish(std::vector<TraceRecord> *out) override;

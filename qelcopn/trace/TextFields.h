@@ -124,6 +124,8 @@ inline bool parseFixed(std::string_view s, int64_t scale, int64_t *value)
             return false;
         w = w * 10 + (c - '0');
     }
+    if (w > (INT64_MAX - scale) / scale)
+        return false;
     int64_t part = 0;
     int64_t unit = scale;
     for (char c : fraction) {
