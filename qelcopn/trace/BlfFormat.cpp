@@ -235,8 +235,17 @@ void BlfDecoder::walk(Stream *s, bool atEnd, Take take)
             s->pos += 4;
             continue;
         }
-        if (avail < size)
+        if (avail < size && !atEnd)
             break;
+        if (avail < size) {
+            // At the end of the file: cut short, or a size that is wrong.
+            // What follows may still be objects.
+            if (!s->damaged)
+                ++skipped_;
+            s->damaged = true;
+            s->pos += 4;
+            continue;
+        }
         s->damaged = false;
         take(p, size);
         s->pos += size;
@@ -370,8 +379,9 @@ void BlfDecoder::takeObject(const unsigned char *object, uint32_t size, std::vec
 void BlfDecoder::finish(std::vector<TraceRecord> *out)
 {
     walk(&file_, true, [&](const unsigned char *object, uint32_t size) { takeTopLevel(object, size, out); });
-    // A file cut short: the object or container it ends in is incomplete.
-    if (!headerRead_ || file_.buf.size() - file_.pos > 3)
+    // A file cut short in its header, or in an object's first bytes.
+    const std::string_view rest = std::string_view(file_.buf).substr(file_.pos);
+    if (!headerRead_ || rest.find_first_not_of('\0') != std::string_view::npos)
         ++skipped_;
     if (inner_.buf.size() - inner_.pos >= kBaseHeader)
         ++skipped_;
