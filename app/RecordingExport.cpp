@@ -42,6 +42,20 @@ TRecordingExport::~TRecordingExport()
     Worker.join();
 }
 
+std::unique_ptr<QProgressDialog> NewExportProgressDialog(QWidget *parent, const QString &fileName,
+                                                         trace::TraceFormat format)
+{
+    auto progress = std::make_unique<QProgressDialog>(
+        QStringLiteral("Exporting %1 as %2...").arg(fileName, QString::fromLatin1(trace::formatTitle(format))),
+        QStringLiteral("Cancel"), 0, 1000, parent);
+    progress->setWindowTitle(QStringLiteral("Export Recording As"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    return progress;
+}
+
 void ExportRecordingAs(QWidget *parent)
 {
     const QString folder = RecordingsFolder();
@@ -69,14 +83,8 @@ void ExportRecordingAs(QWidget *parent)
         return;
     }
 
-    QProgressDialog progress(QStringLiteral("Exporting %1 as %2...")
-                                 .arg(from.fileName(), QString::fromLatin1(trace::formatTitle(*format))),
-                             QStringLiteral("Cancel"), 0, 1000, parent);
-    progress.setWindowTitle(QStringLiteral("Export Recording As"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+    const std::unique_ptr<QProgressDialog> dialog = NewExportProgressDialog(parent, from.fileName(), *format);
+    QProgressDialog &progress = *dialog;
     TRecordingExport exporting(input, output, *format);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &progress, [&] {

@@ -12,6 +12,9 @@
 #include <cstdint>
 #include <thread>
 
+#include <memory>
+
+class QProgressDialog;
 class QWidget;
 
 // One conversion in a thread of its own. The owner polls Progress and
@@ -42,6 +45,9 @@ private:
 // format by the extension chosen), converts behind a progress dialog and
 // says how it went.
 void ExportRecordingAs(QWidget *parent);
+// The progress dialog of exporting the recording named fileName.
+std::unique_ptr<QProgressDialog> NewExportProgressDialog(QWidget *parent, const QString &fileName,
+                                                         qelcopn::trace::TraceFormat format);
 // The dialogs' name filters: every format a recording is read from, and
 // one entry per format to write.
 extern const QString RECORDING_READ_FILTER;
