@@ -3,7 +3,11 @@
 can-utils' asc2log), and the files python-can's writers make read and
 replayed by the library, every frame as it was.
 
-    test_trace_formats.py LIBRARY RECORDER
+And tarnwick-record asked for a BLF: the candump log beside it, the BLF
+made of it once the recording stopped. Starts the gateway simulator for
+that and ends it.
+
+    test_trace_formats.py LIBRARY RECORDER SIMULATOR
 """
 import ctypes
 import os
@@ -15,7 +19,7 @@ import time
 import can
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_trace_tools import HardwareConfiguration, TraceStatus  # noqa: E402
+from test_trace_tools import HardwareConfiguration, TraceStatus, free_port  # noqa: E402
 
 START = 1796904758.123456
 ERROR_CLASS = 0x004  # CAN_ERR_CRTL
@@ -259,7 +263,32 @@ def check_damage(recorder, folder, check):
               run.returncode == 0 and "skipped" in run.stderr and "damaged" in run.stderr)
 
 
-def main(library_path, recorder_path):
+def check_recording_as_blf(recorder, simulator_path, folder, check):
+    url = "tcp://127.0.0.1:%d/can0" % free_port()
+    simulator = subprocess.Popen([simulator_path, "--interface", url, "--scenario", "live", "--heartbeat", "100",
+                                  "--seconds", "30"],
+                                 stdout=subprocess.DEVNULL)
+    try:
+        output = os.path.join(folder, "recorded.blf")
+        # The simulator hosts the bus: it may take a moment to listen.
+        for _ in range(20):
+            run = subprocess.run([recorder, "--kind", "virtualcan", "--interface", url, "--output", output,
+                                  "--seconds", "2"], capture_output=True, text=True)
+            if run.returncode != 1:
+                break
+            time.sleep(0.25)
+    finally:
+        simulator.terminate()
+        simulator.wait(10)
+    log = os.path.join(folder, "recorded.log")
+    lines = read_log(log) if os.path.exists(log) else []
+    blf = list(can.BLFReader(output)) if run.returncode == 0 else []
+    check("tarnwick-record --output X.blf keeps X.log and makes X.blf of it",
+          run.returncode == 0 and len(lines) > 5 and [message_frame(m) for m in blf] == [l[1:] for l in lines]
+          and os.path.exists(os.path.join(folder, "recorded.json")))
+
+
+def main(library_path, recorder_path, simulator_path):
     failures = []
 
     def check(name, ok):
@@ -273,9 +302,10 @@ def main(library_path, recorder_path):
         check_read_by_python_can(recorder_path, folder, recording(), check)
         check_written_by_python_can(lib, recorder_path, folder, check)
         check_damage(recorder_path, folder, check)
+        check_recording_as_blf(recorder_path, simulator_path, folder, check)
     assert lib.UnloadDriver()
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3]))
