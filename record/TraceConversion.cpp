@@ -2,6 +2,9 @@
 
 #include "Platform.h"
 #include "trace/TraceConvert.h"
+#include "trace/TraceFile.h"
+
+#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -61,6 +64,17 @@ int convertRecording(const std::string &log, const std::string &output, trace::T
 {
     if (format == trace::TraceFormat::Log)
         return 0;
+    struct stat info {};
+    if (::stat(log.c_str(), &info) == 0 && info.st_size == 0) {
+        // A bus that stayed silent: no candump log to tell by its content,
+        // and an empty trace to write all the same.
+        std::string message;
+        const auto writer = trace::TraceFileWriter::create(output, format, "can0", &message);
+        if (writer && writer->commit(&message))
+            return 0;
+        std::fprintf(stderr, "tarnwick-record: %s\n", message.c_str());
+        return 3;
+    }
     return convert(log, output, format, 3);
 }
 

@@ -288,6 +288,18 @@ def check_recording_as_blf(recorder, simulator_path, folder, check):
           and os.path.exists(os.path.join(folder, "recorded.json")))
 
 
+def check_silent_recording(recorder, folder, check):
+    """A bus where nobody speaks (the recorder's own virtual bus server):
+    an empty candump log, and an empty trace of the format asked for."""
+    output = os.path.join(folder, "silent.trc")
+    url = "tcp://127.0.0.1:%d/can0" % free_port()
+    run = subprocess.run([recorder, "--kind", "virtualcan", "--interface", url, "--output", output, "--seconds", "1"],
+                         capture_output=True, text=True)
+    check("a silent bus recorded as TRC gives an empty TRC",
+          run.returncode == 0 and os.path.exists(output) and list(can.TRCReader(output)) == []
+          and os.path.getsize(os.path.join(folder, "silent.log")) == 0)
+
+
 def main(library_path, recorder_path, simulator_path):
     failures = []
 
@@ -303,6 +315,7 @@ def main(library_path, recorder_path, simulator_path):
         check_written_by_python_can(lib, recorder_path, folder, check)
         check_damage(recorder_path, folder, check)
         check_recording_as_blf(recorder_path, simulator_path, folder, check)
+        check_silent_recording(recorder_path, folder, check)
     assert lib.UnloadDriver()
     return 1 if failures else 0
 
