@@ -5,6 +5,7 @@
 #include "Main.h"
 #include "Platform.h"
 #include "QEL_COPN_Interface.h"
+#include "RecordingExport.h"
 #include "RecordingSession.h"
 #include "RecordingStatus.h"
 #include "SpinEdit.h"
@@ -38,6 +39,7 @@ TRecordingControl::TRecordingControl(TMainForm *form) : QObject(form), form_(for
     SaveLastMinutes = Menu->addAction(QStringLiteral("Save Last Minutes..."));
     Menu->addSeparator();
     ReplayRecording = Menu->addAction(QStringLiteral("Replay Recording..."));
+    ExportRecording = Menu->addAction(QStringLiteral("Export Recording As..."));
     StatusLabel = StatusLabelIn(form->StatusLine, QStringLiteral("RecordingStatusLine"));
 
     const auto guarded = [this](void (TRecordingControl::*handler)()) {
@@ -46,6 +48,7 @@ TRecordingControl::TRecordingControl(TMainForm *form) : QObject(form), form_(for
     connect(StartRecording, &QAction::triggered, this, guarded(&TRecordingControl::StartRecordingClick));
     connect(StopRecording, &QAction::triggered, this, guarded(&TRecordingControl::StopRecordingClick));
     connect(ReplayRecording, &QAction::triggered, this, guarded(&TRecordingControl::ReplayRecordingClick));
+    connect(ExportRecording, &QAction::triggered, this, [this] { RunGuarded([this] { ExportRecordingAs(form_); }); });
     refresh_.setInterval(STATUS_REFRESH_MS);
     connect(&refresh_, &QTimer::timeout, this, guarded(&TRecordingControl::RefreshStatus));
     connect(form, &TMainForm::NetworkAccessChanged, this, &TRecordingControl::UpdateActions);
@@ -159,7 +162,7 @@ void TRecordingControl::ReplayRecordingClick()
     const QString folder = RecordingsFolder();
     const QString path = ChooseFile(false, QStringLiteral("Replay Recording"),
                                     QFileInfo::exists(folder) ? folder : QDir::homePath(),
-                                    RECORDING_FILTER + QStringLiteral(";;All Files (*)"));
+                                    RECORDING_READ_FILTER);
     if (path.isEmpty())
         return;
     const QFileInfo file(path);

@@ -30,6 +30,7 @@ public:
     QAction *StopRecording = nullptr;
     QAction *SaveLastMinutes = nullptr;
     QAction *ReplayRecording = nullptr;
+    QAction *ExportRecording = nullptr;
     QLabel *StatusLabel = nullptr;
 
     // The .log being written; empty when not recording.

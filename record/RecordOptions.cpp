@@ -14,7 +14,8 @@ using cmdline::badValue;
 
 const std::vector<cmdline::Option> OPTIONS = {
     {"--kind", true},   {"--interface", true}, {"--bitrate", true},
-    {"--output", true}, {"--seconds", true},   {"--help", false},
+    {"--output", true}, {"--seconds", true},   {"--format", true},
+    {"--convert", true}, {"--help", false},
 };
 
 // Applies one option; an error text when its value does not fit.
@@ -47,6 +48,14 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         if (!n)
             return badValue(option, value, "whole seconds from 1");
         o.seconds = uint32_t(*n);
+    } else if (option == "--format") {
+        o.format = qelcopn::trace::formatByName(value);
+        if (!o.format)
+            return badValue(option, value, qelcopn::trace::kTraceFormatNames);
+    } else if (option == "--convert") {
+        if (value.empty())
+            return badValue(option, value, "a recording's file name");
+        o.convert = value;
     }
     return {};
 }
@@ -57,6 +66,11 @@ ParseResult parseOptions(const std::vector<std::string> &args)
 {
     ParseResult result;
     result.error = cmdline::read(args, OPTIONS, result.options, apply);
+    const Options &o = result.options;
+    if (result.error.empty() && o.convert && !o.output)
+        result.error = "--convert needs --output, the file to write";
+    else if (result.error.empty() && o.convert && (o.kind || o.interfaceName || o.bitrate || o.seconds))
+        result.error = "--convert reads a file: --kind, --interface, --bitrate and --seconds do not go with it";
     return result;
 }
 
@@ -76,6 +90,12 @@ std::string usage()
            "                     ~/.local/share/Quelbrook/Tarnwick/recordings,\n"
            "                     named by date and time)\n"
            "  --seconds N        stop after N seconds (default: until stopped)\n"
+           "  --format FORMAT    log (candump), asc (Vector ASC), trc (PEAK TRC 2.1) or\n"
+           "                     blf (Vector BLF) (default: by the output's extension,\n"
+           "                     else log); in any but log the candump log is kept\n"
+           "                     beside it, as the crash-safe copy written as it runs\n"
+           "  --convert IN       rewrite the recording IN (any of the four formats, told\n"
+           "                     by its content) into --output, in --format\n"
            "  --help             this text\n"
            "\n"
            "Progress goes to standard error once a second. SIGINT and SIGTERM end the\n"
@@ -83,6 +103,11 @@ std::string usage()
            "Exit status: 0 every frame written; 1 the interface or the file could not be\n"
            "opened, or the adapter was lost; 2 a bad option; 3 frames were lost or a\n"
            "write failed (the recording holds the rest).\n";
+}
+
+qelcopn::trace::TraceFormat outputFormat(const Options &options, const std::string &output)
+{
+    return options.format.value_or(qelcopn::trace::formatOfPath(output).value_or(qelcopn::trace::TraceFormat::Log));
 }
 
 std::string defaultFileName(int year, int month, int day, int hour, int minute, int second)

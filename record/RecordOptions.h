@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "trace/TraceFormat.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,9 @@ struct Options {
     std::optional<uint32_t> bitrate;
     std::optional<std::string> output; // default: the recordings folder
     std::optional<uint32_t> seconds;   // default: until stopped
+    // Unset: by the output's extension, else the candump log.
+    std::optional<qelcopn::trace::TraceFormat> format;
+    std::optional<std::string> convert; // a recording to rewrite into output
     bool help = false;
 };
 
@@ -26,6 +30,10 @@ using ParseResult = cmdline::Parsed<Options>;
 // argument or after '='.
 ParseResult parseOptions(const std::vector<std::string> &args);
 std::string usage();
+
+// The format the output is written in: as --format says, else by its
+// extension, else the candump log.
+qelcopn::trace::TraceFormat outputFormat(const Options &options, const std::string &output);
 
 // The recording's name when none is given: by date and time, local.
 std::string defaultFileName(int year, int month, int day, int hour, int minute, int second);

@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "QEL_COPN.h"
 #include "RecordOptions.h"
+#include "TraceConversion.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -88,6 +89,8 @@ int main(int argc, char **argv)
         std::fputs(record::usage().c_str(), stdout);
         return 0;
     }
+    if (options.convert)
+        return record::runConvert(options);
     catchStopSignals();
 
     HardwareConfiguration hw{};
@@ -106,6 +109,8 @@ int main(int argc, char **argv)
     // Not value_or: the default would make the recordings folder even when
     // the output is given.
     const std::string output = options.output ? *options.output : defaultOutput();
+    const qelcopn::trace::TraceFormat format = record::outputFormat(options, output);
+    const std::string recording = record::recordingPathFor(output, format);
 
     uint32_t h = 0;
     if (!OpenInterface(&h, &hw)) {
@@ -124,14 +129,14 @@ int main(int argc, char **argv)
         UnloadDriver();
         return 1;
     }
-    if (!Trace_Start(h, output.c_str())) {
+    if (!Trace_Start(h, recording.c_str())) {
         const int error = errno;
-        std::fprintf(stderr, "tarnwick-record: %s: %s\n", output.c_str(), std::strerror(error));
+        std::fprintf(stderr, "tarnwick-record: %s: %s\n", recording.c_str(), std::strerror(error));
         CloseInterface(h);
         UnloadDriver();
         return 1;
     }
-    std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, output.c_str());
+    std::fprintf(stderr, "tarnwick-record: recording %s into %s\n", hw.AccessPoint, recording.c_str());
 
     TraceStatus status{};
     BusStatistics bus{};
@@ -147,7 +152,7 @@ int main(int argc, char **argv)
         // Each new reason is said once, when it happens, not only at the end.
         if (status.LastError != 0 && status.LastError != toldError) {
             toldError = status.LastError;
-            std::fprintf(stderr, "tarnwick-record: writing %s failed: %s; frames are being lost\n", output.c_str(),
+            std::fprintf(stderr, "tarnwick-record: writing %s failed: %s; frames are being lost\n", recording.c_str(),
                          std::strerror(int(status.LastError)));
         }
         if (GetBusStatistics(h, &bus) && bus.State == QELCOPN_BUS_OFFLINE) {
@@ -162,6 +167,8 @@ int main(int argc, char **argv)
     CloseInterface(h);
     UnloadDriver();
     printProgress(status, tenths / 10);
+    // What was recorded goes into the format asked for, whatever ended it.
+    const int converted = record::convertRecording(recording, output, format);
     if (adapterLost) {
         std::fprintf(stderr, "tarnwick-record: %s: the adapter was lost; the recording holds what came before\n",
                      hw.AccessPoint);
@@ -173,5 +180,5 @@ int main(int argc, char **argv)
                      status.LastError != 0 ? std::strerror(int(status.LastError)) : "");
         return EXIT_FRAMES_LOST;
     }
-    return 0;
+    return converted;
 }

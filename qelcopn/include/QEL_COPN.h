@@ -38,8 +38,8 @@ extern "C" {
  * not usable as it stands (down, or already held open by this library). */
 #define QELCOPN_ERROR_WRONG_MODE 0x20000000u
 /* Last-error code left by OpenInterface for a recording (kind 5) whose file
- * is not a candump log; a missing or unreadable one leaves ENOENT, EACCES or
- * EISDIR. */
+ * is none of the trace formats (candump log, Vector ASC or BLF, PEAK TRC); a
+ * missing or unreadable one leaves ENOENT, EACCES or EISDIR. */
 #define QELCOPN_ERROR_NOT_A_RECORDING 0x20000001u
 
 #define QELCOPN_ACCESS_POINT_SIZE 256
@@ -248,7 +248,7 @@ typedef struct BusStatistics {
     uint32_t BitRate;                 /* as set with SetBaud, 0 when not */
     uint32_t LastErrorClass;          /* CAN_ERR_* class bits of the last error frame */
     uint32_t SilentMs;                /* since the last frame received, or QELCOPN_NEVER_HEARD */
-    uint32_t LinesSkipped;            /* of a replayed recording (kind 5): lines that were not frames */
+    uint32_t LinesSkipped;            /* of a replayed recording (kind 5): lines that were not frames (of a BLF: damaged parts) */
     uint64_t FramesReceived;          /* since OpenInterface; error frames not included */
     uint64_t FramesSent;
     uint64_t ErrorFrames;

@@ -1,5 +1,7 @@
 #include "trace/CandumpLine.h"
 
+#include "trace/TextFields.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,114 +9,20 @@ namespace qelcopn::trace {
 
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
-char *putDecimal(char *out, uint64_t value, int minDigits)
-{
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n < minDigits)
-        digits[n++] = '0';
-    while (n > 0)
-        *out++ = digits[--n];
-    return out;
-}
-
-char *putHex(char *out, uint32_t value, int digits)
-{
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        *out++ = kHex[(value >> shift) & 0xF];
-    return out;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && isSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-// Splits off the next run of non-space characters.
-std::string_view nextField(std::string_view *rest)
-{
-    std::string_view s = *rest;
-    while (!s.empty() && isSpace(s.front()))
-        s.remove_prefix(1);
-    size_t end = 0;
-    while (end < s.size() && !isSpace(s[end]))
-        ++end;
-    *rest = s.substr(end);
-    return s.substr(0, end);
-}
+using text::hexValue;
+using text::nextField;
+using text::parseHex;
+using text::putDecimal;
+using text::putHex;
+using text::trimmed;
+constexpr const char *kHex = text::kHexDigits;
 
 // "(seconds.fraction)" into µs; a fraction of any length is taken to µs.
 bool parseStamp(std::string_view field, int64_t *micros)
 {
     if (field.size() < 3 || field.front() != '(' || field.back() != ')')
         return false;
-    field = field.substr(1, field.size() - 2);
-    const size_t dot = field.find('.');
-    const std::string_view whole = field.substr(0, dot);
-    const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : field.substr(dot + 1);
-    if (whole.empty() || whole.size() > 12)
-        return false;
-    int64_t seconds = 0;
-    for (char c : whole) {
-        if (c < '0' || c > '9')
-            return false;
-        seconds = seconds * 10 + (c - '0');
-    }
-    int64_t part = 0;
-    int digits = 0;
-    for (char c : fraction) {
-        if (c < '0' || c > '9')
-            return false;
-        if (digits < 6) {
-            part = part * 10 + (c - '0');
-            ++digits;
-        }
-    }
-    for (; digits < 6; ++digits)
-        part *= 10;
-    *micros = seconds * 1000000 + part;
-    return true;
-}
-
-bool parseHex(std::string_view s, uint32_t *value)
-{
-    if (s.empty() || s.size() > 8)
-        return false;
-    uint32_t v = 0;
-    for (char c : s) {
-        const int d = hexValue(c);
-        if (d < 0)
-            return false;
-        v = v << 4 | uint32_t(d);
-    }
-    *value = v;
-    return true;
+    return text::parseFixed(field.substr(1, field.size() - 2), 1000000, micros);
 }
 
 } // namespace

@@ -43,6 +43,8 @@ std::string jsonString(const std::string &s)
     return out + "\"";
 }
 
+} // namespace
+
 bool writeAll(int fd, const char *data, size_t size)
 {
     while (size > 0) {
@@ -59,8 +61,6 @@ bool writeAll(int fd, const char *data, size_t size)
     }
     return true;
 }
-
-} // namespace
 
 int64_t wallMicros()
 {

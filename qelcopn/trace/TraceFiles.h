@@ -30,6 +30,10 @@ struct SessionSpan {
 
 int64_t wallMicros();
 
+// All of data into fd, through short writes and signals; false with errno
+// set (EIO for a write that took nothing).
+bool writeAll(int fd, const char *data, size_t size);
+
 // The channel name of a recording for an access point: its last path
 // element ("can0" of "tcp://127.0.0.1:35468/can0"), "can0" when none.
 std::string channelFor(const std::string &accessPoint);

@@ -9,12 +9,16 @@
 #include "QEL_COPN_Interface.h"
 #include "QelDouble.h"
 #include "QtTestSupport.h"
+#include "RecordingControl.h"
+#include "RecordingExport.h"
 #include "SpinEdit.h"
 #include "TForm_MTU.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QProgressDialog>
 #include <QTest>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -111,6 +115,20 @@ int main(int argc, char *argv[])
         form.AdvSpinEdit_NodeID->setFocus(Qt::TabFocusReason);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     });
+
+    // The Recording menu, and a recording's export under way.
+    ShootPreparedMainWindow(out.filePath(QStringLiteral("recording-menu.png")), [&out](TMainForm &form) {
+        QMenu *menu = form.Recording->Menu;
+        menu->popup(form.mapToGlobal(QPoint(0, 0)));
+        Shoot(*menu, out.filePath(QStringLiteral("recording-menu-popup.png")));
+        menu->close();
+    });
+    {
+        const std::unique_ptr<QProgressDialog> progress = NewExportProgressDialog(
+            nullptr, QStringLiteral("2026-12-09_15-30-00.log"), qelcopn::trace::TraceFormat::Blf);
+        progress->setValue(420);
+        Shoot(*progress, out.filePath(QStringLiteral("export-progress.png")));
+    }
 
     TAboutBox about;
     Shoot(about, out.filePath(QStringLiteral("about.png")));

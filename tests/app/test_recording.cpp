@@ -112,7 +112,7 @@ TEST_F(Recording, MenuSitsBetweenNetworkAndHelpAndFollowsNetworkAccess)
         if (!action->isSeparator())
             items << action->text();
     EXPECT_EQ(items, (QStringList{"Start Recording...", "Stop Recording", "Save Last Minutes...",
-                                  "Automatic Black Box", "Replay Recording..."}));
+                                  "Automatic Black Box", "Replay Recording...", "Export Recording As..."}));
 
     EXPECT_EQ(Actions(), (Enabled{false, false, false, true}));
     StartAccess();

@@ -56,7 +56,7 @@ const QByteArray kRecording = "(1733750000.000000) can0 187#0102030405060708 R\n
 
 } // namespace
 
-TEST_F(ReplayFiles, OnlyAReadableCandumpLogOpensEachRefusalNamed)
+TEST_F(ReplayFiles, OnlyAReadableRecordingOpensEachRefusalNamed)
 {
     std::string message;
     EXPECT_EQ(trace::ReplayFile::check(dir.filePath("none.log").toStdString(), &message), ENOENT);
@@ -65,12 +65,17 @@ TEST_F(ReplayFiles, OnlyAReadableCandumpLogOpensEachRefusalNamed)
     EXPECT_NE(message.find("not an absolute path"), std::string::npos);
     EXPECT_EQ(trace::ReplayFile::check(dir.path().toStdString()), EISDIR);
     EXPECT_EQ(trace::ReplayFile::check(write("empty.log", "")), int(QELCOPN_ERROR_NOT_A_RECORDING));
-    // Vector's ASC, as log2asc writes it: text, but not a candump log.
-    const std::string asc = write("run.asc", "date Wed Dec 9 15:30:00 2026\nbase hex  timestamps absolute\n"
-                                             "   0.000000 1  187             Rx   d 2 11 22\n");
-    EXPECT_EQ(trace::ReplayFile::check(asc, &message), int(QELCOPN_ERROR_NOT_A_RECORDING));
+    // Text that is no trace, whatever its name says.
+    const std::string notes = write("run.asc", "shopping list\nmilk\neggs\n");
+    EXPECT_EQ(trace::ReplayFile::check(notes, &message), int(QELCOPN_ERROR_NOT_A_RECORDING));
     EXPECT_NE(message.find("not a candump log"), std::string::npos);
-    EXPECT_EQ(trace::ReplayFile::open(asc), nullptr);
+    EXPECT_EQ(trace::ReplayFile::open(notes), nullptr);
+    // Vector's ASC, as log2asc writes it, under a candump log's name.
+    const std::string asc = write("run.log", "date Wed Dec 9 15:30:00 2026\nbase hex  timestamps absolute\n"
+                                             "   0.000000 1  187             Rx   d 2 11 22\n");
+    const std::unique_ptr<trace::ReplayFile> ascFile = trace::ReplayFile::open(asc);
+    ASSERT_NE(ascFile, nullptr);
+    EXPECT_EQ(ascFile->format(), trace::TraceFormat::Asc);
     const std::string unreadable = write("locked.log", kRecording);
     QFile::setPermissions(QString::fromStdString(unreadable), QFileDevice::WriteOwner);
     if (::geteuid() != 0) { // root reads it all the same

@@ -31,6 +31,19 @@ TEST(RecordOptionsTest, UnsetOptionsLeaveTheConfigurationAndGivenOnesAreTaken)
     EXPECT_TRUE(parseOptions({"-h"}).options.help);
 }
 
+TEST(RecordOptionsTest, TheFormatIsAsGivenElseTheOutputsExtensionElseTheCandumpLog)
+{
+    using qelcopn::trace::TraceFormat;
+    const ParseResult given = parseOptions({"--format=BLF", "--output", "run.asc"});
+    ASSERT_EQ(given.error, "");
+    EXPECT_EQ(outputFormat(given.options, "run.asc"), TraceFormat::Blf);
+    EXPECT_EQ(outputFormat(parseOptions({}).options, "/tmp/x.d/run.trc"), TraceFormat::Trc);
+    EXPECT_EQ(outputFormat(parseOptions({}).options, "/tmp/x.trc/run"), TraceFormat::Log);
+    const ParseResult convert = parseOptions({"--convert", "in.blf", "--output", "out.log"});
+    ASSERT_EQ(convert.error, "");
+    EXPECT_EQ(convert.options.convert, "in.blf");
+}
+
 TEST(RecordOptionsTest, BadInputIsNamedInTheMessage)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -46,6 +59,9 @@ TEST(RecordOptionsTest, BadInputIsNamedInTheMessage)
         {{"--help=yes"}, "option --help takes no value"},
         {{"--node", "7"}, "unknown option '--node'"},
         {{"run.log"}, "unexpected argument 'run.log'"},
+        {{"--format", "mf4"}, "bad value 'mf4' for --format: expected log, asc, trc or blf"},
+        {{"--convert", "in.blf"}, "--convert needs --output"},
+        {{"--convert", "in.blf", "--output", "o.asc", "--seconds", "5"}, "--convert reads a file"},
     };
     for (const auto &[args, message] : cases) {
         const ParseResult r = parseOptions(args);
