@@ -11,8 +11,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -23,26 +21,6 @@ constexpr int ROW_HEIGHT = 21;
 bool IsFault(const THistoryEntry &entry)
 {
     return entry.Kind == THistoryKind::FaultActive || entry.Kind == THistoryKind::FaultCleared;
-}
-
-QString LocalTimeText(int64_t wallUs)
-{
-    return QDateTime::fromMSecsSinceEpoch(wallUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-}
-
-// Beyond this the wall clock was set, not merely read a moment later.
-constexpr int64_t CLOCK_STEP_US = 1000000;
-
-// The offset that turns a monotonic microsecond time into wall-clock
-// microseconds, as the clocks stand now.
-int64_t WallMinusMonotonicUs()
-{
-    int64_t monotonic = 0;
-    QueryPerformanceCounter(&monotonic);
-    const int64_t wall = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-    return wall - monotonic;
 }
 
 } // namespace
@@ -158,18 +136,11 @@ const THistoryLog &THistoryTab::Log() const { return model_->Log(); }
 void THistoryTab::Drain()
 {
     taken_.clear();
-    // One offset for as long as the wall clock is not set, so that two events
-    // keep their distance and order whichever passes took them.
-    const int64_t offset = WallMinusMonotonicUs();
-    if (!hasWallOffset_ || std::abs(offset - wallOffsetUs_) > CLOCK_STEP_US) {
-        wallOffsetUs_ = offset;
-        hasWallOffset_ = true;
-    }
-    const int64_t toWallUs = wallOffsetUs_;
+    wallClock_.Refresh();
     THistoryEvent event;
     // A pass takes at most a queue's worth, so a flood cannot hold it here.
     while (taken_.size() < taken_.capacity() && feed_.Take(event))
-        taken_.push_back({event.RxUs + toWallUs, event.Count, event.FaultCode, event.Kind});
+        taken_.push_back({wallClock_.ToWallUs(event.RxUs), event.Count, event.FaultCode, event.Kind});
     if (taken_.empty() && feed_.Lost() == lostShown_)
         return;
     model_->Add(taken_);
