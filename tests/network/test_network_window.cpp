@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -87,10 +88,19 @@ TEST(NodeTableModelTest, RowsInNodeOrderAndOnlyChangedCellsTold)
     statuses[20].Emergencies = 2;
     statuses[20].LastEmergency[0] = 0x30;
     statuses[20].LastEmergency[1] = 0x81;
+    identities[50].ValidFields |= VALID_SERIAL_NUMBER;
+    identities[50].SerialNumber = 42;
     model.update(statuses, identities);
-    EXPECT_EQ(model.changedCells(), 5u);
+    EXPECT_EQ(model.changedCells(), 6u);
     // Last Heard changed in rows 0 and 1: one signal for both.
-    EXPECT_EQ(changed.count(), 4);
+    ASSERT_EQ(changed.count(), 5);
+    const auto lastHeard = std::find_if(changed.begin(), changed.end(), [](const QList<QVariant> &signal) {
+        return signal[0].toModelIndex().column() == NodeTableModel::LAST_HEARD;
+    });
+    ASSERT_NE(lastHeard, changed.end());
+    EXPECT_EQ((*lastHeard)[0].toModelIndex().row(), 0);
+    EXPECT_EQ((*lastHeard)[1].toModelIndex().row(), 1);
+    EXPECT_EQ(model.text(2, NodeTableModel::SERIAL), QStringLiteral("42"));
     EXPECT_EQ(model.text(1, NodeTableModel::STATE), QStringLiteral("Lost"));
     EXPECT_EQ(model.text(1, NodeTableModel::LAST_EMERGENCY), QStringLiteral("0x8130"));
 
