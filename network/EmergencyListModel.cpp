@@ -79,7 +79,8 @@ int EmergencyListModel::columnCount(const QModelIndex &parent) const { return pa
 
 QVariant EmergencyListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole)
+    // A register with many bits set is wider than its column: the tip has it whole.
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     return text(index.row(), index.column());
 }

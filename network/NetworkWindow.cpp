@@ -25,7 +25,7 @@ const char *const NODE_SAMPLES[NodeTableModel::COLUMNS] = {
     "127", "Pre-operational", "65535 ms", "9999.9 s", "0xFFFFFFFF", "4294967295", "65535.65535",
     "4294967295", "MTU Engine Gateway 1101", "99999", "0x8130"};
 const char *const EMERGENCY_SAMPLES[EmergencyListModel::COLUMNS] = {
-    "2026-12-10 14:15:00.000", "127", "0x8130", "0xFF Generic, Communication", "00 00 00 00 00",
+    "2026-12-10 14:15:00.000", "127", "0x8130", "0x91 Generic, Communication, Manufacturer", "00 00 00 00 00",
     "Monitoring: communication: life guard or heartbeat error"};
 
 void sizeView(QTableView *view, const char *const *headers, const char *const *samples, int columns)
