@@ -1,5 +1,6 @@
 #include "HistoryTab.h"
 
+#include "BoundedLogModel.h"
 #include "CsvFile.h"
 #include "Platform.h"
 
@@ -25,37 +26,9 @@ bool IsFault(const THistoryEntry &entry)
 
 } // namespace
 
-class THistoryTableModel : public QAbstractTableModel {
+class THistoryTableModel : public TBoundedLogModel<THistoryLog, THistoryEntry> {
 public:
-    explicit THistoryTableModel(size_t bound) : log_(bound) {}
-
-    const THistoryLog &Log() const { return log_; }
-
-    // New events, oldest first: the oldest rows go at the bottom, the new
-    // ones come in at the top, each announced to the view as one block.
-    void Add(const std::vector<THistoryEntry> &events)
-    {
-        if (events.empty())
-            return;
-        if (events.size() >= log_.Bound()) {
-            beginResetModel();
-            for (const THistoryEntry &entry : events)
-                log_.Add(entry);
-            endResetModel();
-            return;
-        }
-        const size_t size = log_.Size();
-        const size_t drop = size + events.size() > log_.Bound() ? size + events.size() - log_.Bound() : 0;
-        if (drop > 0) {
-            beginRemoveRows({}, int(size - drop), int(size - 1));
-            log_.DropForRoom(events.size());
-            endRemoveRows();
-        }
-        beginInsertRows({}, 0, int(events.size() - 1));
-        for (const THistoryEntry &entry : events)
-            log_.Add(entry);
-        endInsertRows();
-    }
+    explicit THistoryTableModel(size_t bound) : TBoundedLogModel(bound) {}
 
     QString Text(int row, int column) const
     {
@@ -76,7 +49,6 @@ public:
         }
     }
 
-    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(log_.Size()); }
     int columnCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : THistoryTab::COLUMNS; }
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -90,9 +62,6 @@ public:
             return {};
         return QString::fromLatin1(HEADERS[section]);
     }
-
-private:
-    THistoryLog log_;
 };
 
 THistoryTab::THistoryTab(THistoryFeed &feed, size_t bound, QWidget *parent)

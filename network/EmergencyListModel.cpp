@@ -8,30 +8,6 @@ namespace network {
 
 const char *const EmergencyListModel::HEADERS[COLUMNS] = {"Time", "Node", "Code", "Register", "Data", "Meaning"};
 
-void EmergencyListModel::add(const std::vector<EmergencyRow> &rows)
-{
-    if (rows.empty())
-        return;
-    if (rows.size() >= log_.Bound()) {
-        beginResetModel();
-        for (const EmergencyRow &row : rows)
-            log_.Add(row);
-        endResetModel();
-        return;
-    }
-    const size_t size = log_.Size();
-    const size_t drop = size + rows.size() > log_.Bound() ? size + rows.size() - log_.Bound() : 0;
-    if (drop > 0) {
-        beginRemoveRows({}, int(size - drop), int(size - 1));
-        log_.DropForRoom(rows.size());
-        endRemoveRows();
-    }
-    beginInsertRows({}, 0, int(rows.size() - 1));
-    for (const EmergencyRow &row : rows)
-        log_.Add(row);
-    endInsertRows();
-}
-
 std::string EmergencyListModel::cellText(const EmergencyRow &row, int column)
 {
     switch (column) {
@@ -74,7 +50,6 @@ std::string EmergencyListModel::csv() const
     return out;
 }
 
-int EmergencyListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(log_.Size()); }
 int EmergencyListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : COLUMNS; }
 
 QVariant EmergencyListModel::data(const QModelIndex &index, int role) const

@@ -2,9 +2,8 @@
 // emergencies, newest first, the last 10,000, decoded; and their export.
 #pragma once
 
+#include "BoundedLogModel.h"
 #include "HistoryLog.h"
-
-#include <QAbstractTableModel>
 
 #include <cstdint>
 #include <string>
@@ -21,30 +20,25 @@ struct EmergencyRow {
     uint16_t code() const { return uint16_t(data[0] | data[1] << 8); }
 };
 
-class EmergencyListModel : public QAbstractTableModel {
+// Add() and Log() come from the base, as the history tab's list has them.
+class EmergencyListModel : public TBoundedLogModel<TBoundedLog<EmergencyRow>, EmergencyRow> {
 public:
     enum Column { TIME, NODE, CODE, REGISTER, DATA, MEANING, COLUMNS };
     static const char *const HEADERS[COLUMNS];
     static constexpr size_t BOUND = 10000;
 
-    explicit EmergencyListModel(size_t bound = BOUND) : log_(bound) {}
+    explicit EmergencyListModel(size_t bound = BOUND) : TBoundedLogModel(bound) {}
 
-    // New emergencies, oldest first; they come in at the top.
-    void add(const std::vector<EmergencyRow> &rows);
-    const TBoundedLog<EmergencyRow> &log() const { return log_; }
-    // The cell texts of row `row` (0 the newest); the time as `time` gives it.
+    // One cell's text, the time column aside (the list and the export
+    // write the time each its own way).
     static std::string cellText(const EmergencyRow &row, int column);
     QString text(int row, int column) const;
     // Oldest first, the order they came in, as CSV.
     std::string csv() const;
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-private:
-    TBoundedLog<EmergencyRow> log_;
 };
 
 } // namespace network

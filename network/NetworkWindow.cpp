@@ -168,7 +168,7 @@ void NetworkWindow::show(const NodeStatus *statuses, const NodeIdentity *identit
                          const std::vector<EmergencyRow> &emergencies)
 {
     nodes_.update(statuses, identities);
-    emergencies_.add(emergencies);
+    emergencies_.Add(emergencies);
 }
 
 QMenu *NetworkWindow::menuFor(uint8_t node)

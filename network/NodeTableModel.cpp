@@ -54,8 +54,11 @@ std::array<std::string, NodeTableModel::COLUMNS> NodeTableModel::rowTexts(uint8_
     std::array<std::string, COLUMNS> t;
     t[NODE] = formatted("%u", node);
     t[STATE] = stateText(status);
-    if (status.HeartbeatPeriodMs != 0)
-        t[HEARTBEAT] = formatted("%u ms", status.HeartbeatPeriodMs);
+    // A period measured between two receptions jitters by a millisecond or
+    // two; to the nearest 10 ms it reads steady, as the node was set.
+    const uint32_t period = status.HeartbeatPeriodMs;
+    if (period != 0)
+        t[HEARTBEAT] = formatted("%u ms", period >= 100 ? (period + 5) / 10 * 10 : period);
     if (status.Heard != 0 && status.SilentMs != QELCOPN_NEVER_HEARD)
         t[LAST_HEARD] = formatted("%u.%u s", status.SilentMs / 1000, status.SilentMs / 100 % 10);
     const uint32_t valid = identity.ValidFields;

@@ -83,7 +83,7 @@ void ShootNetworkWindow(const QDir &out)
         statuses[node] = {1, state, 0, 0, periodMs, silentMs, 0, QELCOPN_NEVER_HEARD, 0, {}};
     };
     heard(7, 0x05, 1000, 180);
-    heard(10, 0x7F, 1001, 420);
+    heard(10, 0x7F, 250, 420);
     heard(11, 0x7F, 1000, 2400);
     statuses[11].Lost = 1;
     heard(12, 0x00, 0, 10);

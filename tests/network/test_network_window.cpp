@@ -55,7 +55,7 @@ TEST(NodeTableModelTest, RowsInNodeOrderAndOnlyChangedCellsTold)
 {
     NodeStatus statuses[QELCOPN_NODE_TABLE_SIZE] = {};
     NodeIdentity identities[QELCOPN_NODE_TABLE_SIZE] = {};
-    statuses[20] = Heard(0x7F, 1000, 230);
+    statuses[20] = Heard(0x7F, 1003, 230);
     statuses[3] = Heard(0xFF, 0, 40);
     identities[50].Online = 1; // found by the survey, not heard since
     identities[50].ValidFields = VALID_VENDOR_ID | VALID_PRODUCT_CODE | VALID_REVISION_NUMBER | VALID_DEVICE_NAME;
@@ -105,11 +105,12 @@ TEST(NodeTableModelTest, RowsInNodeOrderAndOnlyChangedCellsTold)
     EXPECT_EQ(model.text(1, NodeTableModel::LAST_EMERGENCY), QStringLiteral("0x8130"));
 
     // A node heard later takes its place in node order.
-    statuses[9] = Heard(0x05, 500, 0);
+    statuses[9] = Heard(0x05, 47, 0);
     model.update(statuses, identities);
     EXPECT_EQ(model.rowOf(9), 1);
     EXPECT_EQ(model.rowOf(20), 2);
     EXPECT_EQ(model.text(1, NodeTableModel::STATE), QStringLiteral("Operational"));
+    EXPECT_EQ(model.text(1, NodeTableModel::HEARTBEAT), QStringLiteral("47 ms"));
 }
 
 EmergencyRow Emergency(uint8_t node, uint16_t code, int64_t wallUs)
@@ -128,12 +129,12 @@ EmergencyRow Emergency(uint8_t node, uint16_t code, int64_t wallUs)
 TEST(EmergencyListModelTest, NewestFirstWithinItsBoundAndExportedOldestFirst)
 {
     EmergencyListModel list(3);
-    list.add({Emergency(10, 0x8110, 1'000'000), Emergency(11, 0x8130, 2'000'000)});
-    list.add({Emergency(12, 0xFF01, 3'000'000), Emergency(13, 0x0000, 4'000'000)});
+    list.Add({Emergency(10, 0x8110, 1'000'000), Emergency(11, 0x8130, 2'000'000)});
+    list.Add({Emergency(12, 0xFF01, 3'000'000), Emergency(13, 0x0000, 4'000'000)});
     ASSERT_EQ(list.rowCount(), 3);
     EXPECT_EQ(list.text(0, EmergencyListModel::NODE), QStringLiteral("13"));
     EXPECT_EQ(list.text(2, EmergencyListModel::NODE), QStringLiteral("11"));
-    EXPECT_EQ(list.log().Dropped(), 1u);
+    EXPECT_EQ(list.Log().Dropped(), 1u);
     EXPECT_EQ(list.text(1, EmergencyListModel::DATA), QStringLiteral("00 00 00 00 2A"));
 
     const std::string csv = list.csv();
