@@ -7,6 +7,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -80,6 +81,7 @@ NetworkWindow::NetworkWindow(Hooks hooks, QWidget *parent)
     createComponents();
     tick_.setInterval(TICK_MS);
     connect(&tick_, &QTimer::timeout, this, &NetworkWindow::refresh);
+    tick_.start();
 }
 
 NetworkWindow::~NetworkWindow() = default;
@@ -100,6 +102,7 @@ void NetworkWindow::createComponents()
     });
     emergencyCaption_ = new QLabel(QStringLiteral("Emergencies"), this);
     emergencyView_ = newView(&emergencies_, QStringLiteral("Emergencies"), this);
+    notice_ = new QLabel(this);
     export_ = new QPushButton(QStringLiteral("Export Emergencies..."), this);
     export_->setAutoDefault(false);
     connect(export_, &QPushButton::clicked, this, &NetworkWindow::exportClick);
@@ -109,7 +112,7 @@ void NetworkWindow::createComponents()
     layout->addWidget(emergencyCaption_);
     layout->addWidget(emergencyView_, 2);
     auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
+    buttons->addWidget(notice_, 1);
     buttons->addWidget(export_);
     layout->addLayout(buttons);
     sizeColumns();
@@ -126,43 +129,56 @@ void NetworkWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     refresh();
-    tick_.start();
 }
 
-void NetworkWindow::hideEvent(QHideEvent *event)
+void NetworkWindow::takeEmergencies()
 {
-    tick_.stop();
-    QWidget::hideEvent(event);
+    taken_.clear();
+    // A new interface numbers its emergencies from 1 again.
+    if (CopnInterface->InterfaceHandle != emergencyHandle_) {
+        emergencyHandle_ = CopnInterface->InterfaceHandle;
+        nextEmergency_ = 0;
+    }
+    const uint64_t wanted = std::max<uint64_t>(nextEmergency_, 1);
+    uint32_t count = 0;
+    if (CopnInterface->GetEmergencies(&nextEmergency_, records_.data(), uint32_t(records_.size()), &count) == 0)
+        return;
+    count = std::min<uint32_t>(count, uint32_t(records_.size()));
+    if (count > 0 && records_[0].Sequence > wanted) {
+        missed_ += records_[0].Sequence - wanted;
+        showNotice();
+    }
+    wallClock_.Refresh();
+    for (uint32_t k = 0; k < count; ++k) {
+        const EmergencyRecord &record = records_[k];
+        EmergencyRow row;
+        row.wallUs = wallClock_.ToWallUs(int64_t(record.RxTime));
+        row.node = record.Node;
+        row.length = std::min<uint8_t>(record.Length, 8);
+        std::copy(record.Data, record.Data + 8, row.data);
+        taken_.push_back(row);
+    }
 }
 
 void NetworkWindow::refresh()
 {
     if (CopnInterface == nullptr)
         return;
-    // A new interface numbers its emergencies from 1 again.
-    if (CopnInterface->InterfaceHandle != emergencyHandle_) {
-        emergencyHandle_ = CopnInterface->InterfaceHandle;
-        nextEmergency_ = 0;
-    }
-    taken_.clear();
-    uint32_t count = 0;
-    if (CopnInterface->GetEmergencies(&nextEmergency_, records_.data(), uint32_t(records_.size()), &count) != 0) {
-        wallClock_.Refresh();
-        for (uint32_t k = 0; k < count && k < records_.size(); ++k) {
-            const EmergencyRecord &record = records_[k];
-            EmergencyRow row;
-            row.wallUs = wallClock_.ToWallUs(int64_t(record.RxTime));
-            row.node = record.Node;
-            row.length = std::min<uint8_t>(record.Length, 8);
-            std::copy(record.Data, record.Data + 8, row.data);
-            taken_.push_back(row);
-        }
-    }
+    takeEmergencies();
     // Without a table (no network access) the rows keep what they last showed.
     if (CopnInterface->GetNodeTable(statuses_) == 0 && taken_.empty())
         return;
     show(statuses_, CopnInterface->NodeTable, taken_);
 }
+
+void NetworkWindow::showNotice()
+{
+    const QLocale locale(QLocale::English);
+    notice_->setText(QStringLiteral("%1 missed: the library keeps the last %2.")
+                         .arg(locale.toString(qulonglong(missed_)), locale.toString(QELCOPN_EMERGENCY_LOG_SIZE)));
+}
+
+QString NetworkWindow::noticeText() const { return notice_->text(); }
 
 void NetworkWindow::show(const NodeStatus *statuses, const NodeIdentity *identities,
                          const std::vector<EmergencyRow> &emergencies)

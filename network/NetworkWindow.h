@@ -3,6 +3,8 @@
 // 100 ms display tick; below it every node's emergencies, decoded; NMT and
 // "Read Identity" for one node from a row's context menu. It reads the
 // library through CopnInterface and asks its owner whether it may send.
+// The tick runs from the window's making on, shown or not, so the list
+// misses no emergency while the window is closed.
 #pragma once
 
 #include "EmergencyListModel.h"
@@ -57,18 +59,22 @@ public:
     QTableView *nodeTable() const { return nodeView_; }
     QTableView *emergencyList() const { return emergencyView_; }
     QPushButton *exportButton() const { return export_; }
+    // Emergencies the library no longer held when the window asked for them.
+    uint64_t missedEmergencies() const { return missed_; }
+    QString noticeText() const;
     void exportClick();
 
     static const char *actionText(NodeAction action);
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void createComponents();
     void sizeColumns();
     void sendNmt(NodeAction action, uint8_t node);
+    void takeEmergencies();
+    void showNotice();
 
     Hooks hooks_;
     NodeTableModel nodes_;
@@ -77,6 +83,8 @@ private:
     QTableView *emergencyView_ = nullptr;
     QLabel *emergencyCaption_ = nullptr;
     QPushButton *export_ = nullptr;
+    QLabel *notice_ = nullptr;
+    uint64_t missed_ = 0;
     QMenu *menu_ = nullptr;
     uint8_t menuNode_ = 0;
     QTimer tick_;

@@ -54,6 +54,7 @@ struct State {
     TraceStatus trace{};
     std::string failureText;
     std::array<NodeStatus, QELCOPN_NODE_TABLE_SIZE> nodeTable{};
+    std::vector<EmergencyRecord> emergencyLog;
 
     void clear()
     {
@@ -76,6 +77,7 @@ struct State {
         trace = {};
         failureText.clear();
         nodeTable = {};
+        emergencyLog.clear();
     }
 };
 
@@ -357,6 +359,12 @@ void SetNodeStatus(uint8_t node, const NodeStatus &status)
     std::lock_guard lock(state().mutex);
     if (node < QELCOPN_NODE_TABLE_SIZE)
         state().nodeTable[node] = status;
+}
+
+void LogEmergency(const EmergencyRecord &record)
+{
+    std::lock_guard lock(state().mutex);
+    state().emergencyLog.push_back(record);
 }
 
 void SetTraceProgress(uint64_t framesWritten, uint32_t lastError, bool recording)
@@ -645,13 +653,20 @@ int32_t GetNodeTable(uint32_t h, NodeStatus table[QELCOPN_NODE_TABLE_SIZE])
     return result;
 }
 
-// The double hears no bus: no emergency is ever logged.
 int32_t GetEmergencies(uint32_t h, uint64_t *next, EmergencyRecord *records, uint32_t capacity, uint32_t *count)
 {
     Exchange ex(__func__, {h, address(next), address(records), capacity, address(count)});
     const int32_t result = ex.result(1);
-    if (result != 0 && count != nullptr)
-        *count = 0;
+    if (result == 0 || next == nullptr || count == nullptr)
+        return result;
+    *count = 0;
+    for (const EmergencyRecord &record : ex.script().emergencyLog) {
+        if (record.Sequence < *next || *count >= capacity)
+            continue;
+        records[(*count)++] = record;
+    }
+    if (*count > 0)
+        *next = records[*count - 1].Sequence + 1;
     return result;
 }
 

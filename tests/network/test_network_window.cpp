@@ -215,3 +215,27 @@ TEST_F(NetworkWindowTest, ARowsMenuSendsOnlyWhenAllowedAndConfirmed)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(NetworkWindowTest, TakesEveryLoggedEmergencyOnceAndSaysWhatWasMissed)
+{
+    for (uint64_t sequence : {5, 6, 7}) {
+        EmergencyRecord record{};
+        record.Sequence = sequence;
+        record.Node = uint8_t(sequence);
+        record.Length = 8;
+        record.Data[1] = 0x10; // 0x1000, low byte first
+        qeldouble::LogEmergency(record);
+    }
+    NetworkWindow window(hooks());
+    window.refresh();
+    window.refresh();
+    ASSERT_EQ(window.emergencies().rowCount(), 3);
+    EXPECT_EQ(window.emergencies().text(0, EmergencyListModel::NODE), QStringLiteral("7"));
+    EXPECT_EQ(window.emergencies().text(0, EmergencyListModel::MEANING), QStringLiteral("Generic error"));
+    EXPECT_EQ(window.missedEmergencies(), 4u);
+    EXPECT_EQ(window.noticeText(), QStringLiteral("4 missed: the library keeps the last 4,096."));
+}
+
+} // namespace
