@@ -93,7 +93,10 @@ void NetworkWindow::createComponents()
     nodeView_ = newView(&nodes_, QStringLiteral("Nodes"), this);
     nodeView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(nodeView_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        const int row = nodeView_->indexAt(at).row();
+        // The keyboard's menu key asks at no particular row: the current one then.
+        int row = nodeView_->indexAt(at).row();
+        if (row < 0)
+            row = nodeView_->currentIndex().row();
         if (row < 0)
             return;
         nodeView_->selectRow(row);
