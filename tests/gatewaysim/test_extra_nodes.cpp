@@ -111,6 +111,34 @@ TEST_F(ExtraNodesTest, CommandsSendEmergenciesSilenceAndReboot)
     EXPECT_EQ(nodes.command("   ", now), "");
 }
 
+TEST(ExtraNodesScenario, TheEventfulCycleComesRoundEvery30Seconds)
+{
+    RecordingSink sink;
+    ExtraNodes nodes{{10, 11}, 1000, NetworkScenario::Eventful, sink};
+    int64_t now = 0;
+    nodes.powerOn(now);
+    const auto runUntil = [&](int64_t until) {
+        while (nodes.nextDueUs() <= until) {
+            now = nodes.nextDueUs();
+            nodes.poll(now);
+        }
+        now = until;
+    };
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        const int64_t start = cycle * 30'000 * kMs;
+        sink.notes.clear();
+        runUntil(start + 14'000 * kMs);
+        EXPECT_TRUE(sink.noted("node 10 emergency 0x8110 register 0x11")) << cycle;
+        EXPECT_TRUE(sink.noted("node 10 emergency 0x0000 register 0x00")) << cycle;
+        runUntil(start + 16'000 * kMs);
+        EXPECT_TRUE(sink.noted("node 11 heartbeat stopped")) << cycle;
+        runUntil(start + 30'000 * kMs - 1);
+        EXPECT_TRUE(sink.noted("node 11 heartbeat resumed")) << cycle;
+        EXPECT_TRUE(sink.noted("node 11 nmt boot-up")) << cycle;
+        EXPECT_FALSE(sink.noted("node 10 nmt boot-up")) << cycle;
+    }
+}
+
 TEST(ExtraNodeOptions, RepeatableDistinctAndNotTheGateway)
 {
     const auto good = parseOptions({"--extra-node", "10", "--extra-node=0x0B", "--network-scenario", "eventful"});
