@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
 #include "Look.h"
+#include "NetworkWindow.h"
 #include "QEL_COPN_Interface.h"
 #include "RecordingControl.h"
 #include "SpinEdit.h"
@@ -170,6 +171,7 @@ void TMainForm::CreateMenus()
 {
     MainMenu_Network = menuBar()->addMenu(QStringLiteral("Network"));
     MenuItem_NetworkConfiguration = MainMenu_Network->addAction(QStringLiteral("Configuration"));
+    MenuItem_NetworkNodes = MainMenu_Network->addAction(QStringLiteral("Nodes..."));
     Recording = new TRecordingControl(this);
     BlackBox = new TBlackBoxControl(this, Recording->Menu, Recording->SaveLastMinutes);
     Recording->UpdateActions();
@@ -199,6 +201,7 @@ void TMainForm::ConnectHandlers()
     connect(About1, &QAction::triggered, this, guarded(&TMainForm::About1Click));
     connect(MenuItem_NetworkConfiguration, &QAction::triggered, this,
             guarded(&TMainForm::MenuItem_NetworkConfigurationClick));
+    connect(MenuItem_NetworkNodes, &QAction::triggered, this, guarded(&TMainForm::MenuItem_NetworkNodesClick));
     connect(NetworkConfiguration1, &QAction::triggered, this, guarded(&TMainForm::NetworkConfiguration1Click));
     connect(RadioButton_ListenOnly, &QRadioButton::toggled, this, whenChecked(&TMainForm::RadioButton_ListenOnlyClick));
     connect(RadioButton_Cyclic, &QRadioButton::toggled, this, whenChecked(&TMainForm::RadioButton_CyclicClick));
@@ -313,6 +316,24 @@ void TMainForm::MenuItem_NetworkConfigurationClick()
         return;
     CopnInterface->SaveConfiguration(REGISTRY_PATH);
     ShowInterfaceConfiguration();
+}
+
+void TMainForm::MenuItem_NetworkNodesClick()
+{
+    if (NetworkWindow == nullptr) {
+        network::NetworkWindow::Hooks hooks;
+        // Nothing is sent in Listen Only or without network access.
+        hooks.maySend = [this] { return NetworkAccessOn() && !RadioButton_ListenOnly->isChecked(); };
+        hooks.confirm = [](const QString &question) {
+            return ShowMessageBox(question, QStringLiteral("CANopen Network"), QMessageBox::Yes | QMessageBox::No) ==
+                   QMessageBox::Yes;
+        };
+        hooks.tell = [](const QString &text) { ShowMessageBox(text, QStringLiteral("CANopen Network")); };
+        NetworkWindow = new network::NetworkWindow(hooks, this);
+    }
+    NetworkWindow->show();
+    NetworkWindow->raise();
+    NetworkWindow->activateWindow();
 }
 
 void TMainForm::NetworkConfiguration1Click()

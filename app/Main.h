@@ -23,6 +23,9 @@ class QStatusBar;
 class TBlackBoxControl;
 class TRecordingControl;
 class TSpinEdit;
+namespace network {
+class NetworkWindow;
+}
 
 // Where the library stores the adapter configuration.
 constexpr char REGISTRY_PATH[] = "\\Software\\Quelbrook\\Tarnwick\\";
@@ -64,6 +67,9 @@ public:
     QMenu *MainMenu_Network = nullptr;
     QMenu *MainMenu_Help = nullptr;
     QAction *MenuItem_NetworkConfiguration = nullptr;
+    // Network > "Nodes...": the "CANopen Network" window, made on first use.
+    QAction *MenuItem_NetworkNodes = nullptr;
+    network::NetworkWindow *NetworkWindow = nullptr;
     QAction *VersionInformation1 = nullptr;
     QAction *About1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
@@ -108,6 +114,7 @@ public:
 public slots:
     void About1Click();
     void MenuItem_NetworkConfigurationClick();
+    void MenuItem_NetworkNodesClick();
     void NetworkConfiguration1Click();
     void RadioButton_ListenOnlyClick();
     void RadioButton_CyclicClick();

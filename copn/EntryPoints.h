@@ -82,4 +82,6 @@
     TYPED(Trace_GetStatus)                    \
     TYPED(Trace_SaveRecent)                   \
     TYPED(Trace_SetBlackBoxMinutes)           \
-    TYPED(GetFailureText)
+    TYPED(GetFailureText)                     \
+    TYPED(GetNodeTable)                       \
+    TYPED(GetEmergencies)

@@ -71,6 +71,12 @@ int32_t TQEL_COPN_Interface::AddNode(uint8_t node) { return QEL_CALL(AddNode, In
 int32_t TQEL_COPN_Interface::CloseInterface() { return QEL_CALL(CloseInterface, InterfaceHandle); }
 int32_t TQEL_COPN_Interface::NMT_ResetCommunication(uint8_t node) { return QEL_CALL(NMT_ResetCommunication, InterfaceHandle, node); }
 int32_t TQEL_COPN_Interface::NMT_StartRemoteNode(uint8_t node) { return QEL_CALL(NMT_StartRemoteNode, InterfaceHandle, node); }
+int32_t TQEL_COPN_Interface::NMT_StopRemoteNode(uint8_t node) { return QEL_CALL(NMT_StopRemoteNode, InterfaceHandle, node); }
+int32_t TQEL_COPN_Interface::NMT_EnterPreOperational(uint8_t node)
+{
+    return QEL_CALL(NMT_EnterPreOperational, InterfaceHandle, node);
+}
+int32_t TQEL_COPN_Interface::NMT_ResetNode(uint8_t node) { return QEL_CALL(NMT_ResetNode, InterfaceHandle, node); }
 int32_t TQEL_COPN_Interface::SetSDOTimeout(uint16_t timeout) { return QEL_CALL(SetSDOTimeout, InterfaceHandle, timeout); }
 
 int32_t TQEL_COPN_Interface::GetNodeOnline(uint8_t node, uint32_t *online)
@@ -125,6 +131,14 @@ int32_t TQEL_COPN_Interface::GetBusStatistics(BusStatistics *statistics)
 }
 
 int32_t TQEL_COPN_Interface::GetFailureText(char *text) { return QEL_CALL(GetFailureText, text); }
+
+int32_t TQEL_COPN_Interface::GetNodeTable(NodeStatus *table) { return QEL_CALL(GetNodeTable, InterfaceHandle, table); }
+
+int32_t TQEL_COPN_Interface::GetEmergencies(uint64_t *next, EmergencyRecord *records, uint32_t capacity,
+                                            uint32_t *count)
+{
+    return QEL_CALL(GetEmergencies, InterfaceHandle, next, records, capacity, count);
+}
 
 int32_t TQEL_COPN_Interface::Trace_Start(const char *path) { return QEL_CALL(Trace_Start, InterfaceHandle, path); }
 int32_t TQEL_COPN_Interface::Trace_Stop() { return QEL_CALL(Trace_Stop, InterfaceHandle); }

@@ -82,6 +82,9 @@ public:
     int32_t CloseInterface();
     int32_t NMT_ResetCommunication(uint8_t node);
     int32_t NMT_StartRemoteNode(uint8_t node);
+    int32_t NMT_StopRemoteNode(uint8_t node);
+    int32_t NMT_EnterPreOperational(uint8_t node);
+    int32_t NMT_ResetNode(uint8_t node);
     int32_t SetSDOTimeout(uint16_t timeout);
     int32_t GetNodeOnline(uint8_t node, uint32_t *online);
     int32_t SDO_Upload_UNSIGNED8(uint8_t node, uint16_t index, uint8_t sub, uint8_t *value);
@@ -103,6 +106,9 @@ public:
     int32_t Trace_SetBlackBoxMinutes();
     // Why this thread's last OpenInterface, SetBaud or SetOnline failed.
     int32_t GetFailureText(char *text);
+    // Every node's state and emergencies as the library hears them.
+    int32_t GetNodeTable(NodeStatus *table);
+    int32_t GetEmergencies(uint64_t *next, EmergencyRecord *records, uint32_t capacity, uint32_t *count);
     // Also marks every node of the table offline, whatever the library did.
     int32_t CloseCard();
 

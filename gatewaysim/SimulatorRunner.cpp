@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <unistd.h>
 
 using qelcopn::CanFrame;
 using qelcopn::CanBusPort;
@@ -21,6 +22,9 @@ namespace {
 
 constexpr int RECONNECT_INTERVAL_MS = 1000;
 constexpr int END_DRAIN_MS = 200;
+// CiA 301's usual period; a master may write another into 0x1017.
+constexpr uint16_t EXTRA_NODE_HEARTBEAT_MS = 1000;
+constexpr size_t LONGEST_COMMAND = 256;
 
 GatewayConfig configFrom(const Options &options)
 {
@@ -81,7 +85,16 @@ int SimulatorRunner::run()
         std::fprintf(stderr, "tarnwick-gatewaysim: --rate %u is more than a %u bit/s bus carries (%.0f frames/s)\n",
                      *options_.rate, options_.bitrate, fullBusFramesPerSecond(options_.bitrate));
     gateway_ = std::make_unique<Gateway>(config, static_cast<GatewaySink &>(*this));
+    extraNodes_ = std::make_unique<ExtraNodes>(options_.extraNodes, EXTRA_NODE_HEARTBEAT_MS, options_.networkScenario,
+                                               static_cast<GatewaySink &>(*this));
     gateway_->powerOn(MonotonicMicros());
+    extraNodes_->powerOn(MonotonicMicros());
+    if (!extraNodes_->empty()) {
+        commands_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        connect(commands_.get(), &QSocketNotifier::activated, this, &SimulatorRunner::readCommands);
+    }
+    for (uint8_t node : options_.extraNodes)
+        note(format("ready extra-node=%u", node));
     note(format("ready node=%u product=%u interface=%s kind=%s vendor=0x%X bitrate=%u scenario=%s heartbeat=%u "
                 "event-timer=%u rate=%.0f",
                 options_.node, options_.productCode, options_.interfaceName.c_str(), options_.kind.c_str(),
@@ -154,7 +167,12 @@ void SimulatorRunner::note(const std::string &line)
 
 void SimulatorRunner::onFrame(const CanFrame &frame)
 {
-    if (gateway_ && gateway_->receive(frame, MonotonicMicros()))
+    if (!gateway_)
+        return;
+    const int64_t now = MonotonicMicros();
+    const bool forGateway = gateway_->receive(frame, now);
+    // An NMT command to all nodes is for the extra nodes too.
+    if (extraNodes_->receive(frame, now) || forGateway)
         scheduleNextPoll();
 }
 
@@ -162,13 +180,39 @@ void SimulatorRunner::onPollTimer()
 {
     if (!gateway_)
         return;
-    gateway_->poll(MonotonicMicros());
+    const int64_t now = MonotonicMicros();
+    gateway_->poll(now);
+    extraNodes_->poll(now);
+    scheduleNextPoll();
+}
+
+void SimulatorRunner::readCommands()
+{
+    char chunk[512];
+    const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (got <= 0) {
+        // End of input: the nodes go on by themselves.
+        commands_->setEnabled(false);
+        return;
+    }
+    commandBuffer_.append(chunk, size_t(got));
+    for (size_t end; (end = commandBuffer_.find('\n')) != std::string::npos;) {
+        const std::string line = commandBuffer_.substr(0, end);
+        commandBuffer_.erase(0, end + 1);
+        const std::string error = extraNodes_->command(line, MonotonicMicros());
+        if (!error.empty())
+            std::fprintf(stderr, "tarnwick-gatewaysim: %s\n", error.c_str());
+    }
+    if (commandBuffer_.size() > LONGEST_COMMAND) {
+        std::fprintf(stderr, "tarnwick-gatewaysim: command line longer than %zu characters ignored\n", LONGEST_COMMAND);
+        commandBuffer_.clear();
+    }
     scheduleNextPoll();
 }
 
 void SimulatorRunner::scheduleNextPoll()
 {
-    const int64_t due = gateway_->nextDueUs();
+    const int64_t due = std::min(gateway_->nextDueUs(), extraNodes_->nextDueUs());
     if (due == Scenario::NEVER) {
         pollTimer_.stop();
         return;

@@ -10,6 +10,7 @@
 #include "transport/ReplayPlayer.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdint>
@@ -39,11 +40,16 @@ private:
     // With --replay: the recording's frames instead of the gateway's.
     int runReplay();
     int exec();
+    // Command lines for the extra nodes, as standard input delivers them.
+    void readCommands();
 
     gatewaysim::Options options_;
     uint32_t kindCode_ = 0;
     qelcopn::CanBusPort port_;
     std::unique_ptr<gatewaysim::Gateway> gateway_;
+    std::unique_ptr<gatewaysim::ExtraNodes> extraNodes_;
+    std::unique_ptr<QSocketNotifier> commands_;
+    std::string commandBuffer_;
     std::unique_ptr<qelcopn::ReplayPlayer> replay_;
     StopSignal stopSignal_;
     QTimer pollTimer_;

@@ -17,17 +17,18 @@ struct THistoryEntry {
     THistoryKind Kind = THistoryKind::FaultActive;
 };
 
-class THistoryLog {
+// A ring of a fixed bound, newest first, that drops the oldest entry when a
+// new one would not fit and counts what it dropped.
+template <typename Entry>
+class TBoundedLog {
 public:
-    static constexpr size_t BOUND = 100000;
-
-    explicit THistoryLog(size_t bound = BOUND) : ring_(bound > 0 ? bound : 1) {}
+    explicit TBoundedLog(size_t bound) : ring_(bound > 0 ? bound : 1) {}
 
     size_t Bound() const { return ring_.size(); }
     size_t Size() const { return size_; }
-    // 0 is the newest event.
-    const THistoryEntry &Newest(size_t i) const { return ring_[(next_ + ring_.size() - 1 - i) % ring_.size()]; }
-    // Events dropped at the bound since the start.
+    // 0 is the newest entry.
+    const Entry &Newest(size_t i) const { return ring_[(next_ + ring_.size() - 1 - i) % ring_.size()]; }
+    // Entries dropped at the bound since the start.
     uint64_t Dropped() const { return dropped_; }
 
     // Room for `count` more: drops as many of the oldest as needed (the
@@ -39,8 +40,8 @@ public:
         dropped_ += drop;
         return drop;
     }
-    // The oldest event goes first when the ring is full.
-    void Add(const THistoryEntry &entry)
+    // The oldest entry goes first when the ring is full.
+    void Add(const Entry &entry)
     {
         ring_[next_] = entry;
         next_ = (next_ + 1) % ring_.size();
@@ -51,8 +52,15 @@ public:
     }
 
 private:
-    std::vector<THistoryEntry> ring_;
+    std::vector<Entry> ring_;
     size_t next_ = 0;
     size_t size_ = 0;
     uint64_t dropped_ = 0;
+};
+
+class THistoryLog : public TBoundedLog<THistoryEntry> {
+public:
+    static constexpr size_t BOUND = 100000;
+
+    explicit THistoryLog(size_t bound = BOUND) : TBoundedLog(bound) {}
 };

@@ -1,5 +1,6 @@
 #include "HistoryTab.h"
 
+#include "BoundedLogModel.h"
 #include "CsvFile.h"
 #include "Platform.h"
 
@@ -11,8 +12,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -25,59 +24,11 @@ bool IsFault(const THistoryEntry &entry)
     return entry.Kind == THistoryKind::FaultActive || entry.Kind == THistoryKind::FaultCleared;
 }
 
-QString LocalTimeText(int64_t wallUs)
-{
-    return QDateTime::fromMSecsSinceEpoch(wallUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-}
-
-// Beyond this the wall clock was set, not merely read a moment later.
-constexpr int64_t CLOCK_STEP_US = 1000000;
-
-// The offset that turns a monotonic microsecond time into wall-clock
-// microseconds, as the clocks stand now.
-int64_t WallMinusMonotonicUs()
-{
-    int64_t monotonic = 0;
-    QueryPerformanceCounter(&monotonic);
-    const int64_t wall = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-    return wall - monotonic;
-}
-
 } // namespace
 
-class THistoryTableModel : public QAbstractTableModel {
+class THistoryTableModel : public TBoundedLogModel<THistoryLog, THistoryEntry> {
 public:
-    explicit THistoryTableModel(size_t bound) : log_(bound) {}
-
-    const THistoryLog &Log() const { return log_; }
-
-    // New events, oldest first: the oldest rows go at the bottom, the new
-    // ones come in at the top, each announced to the view as one block.
-    void Add(const std::vector<THistoryEntry> &events)
-    {
-        if (events.empty())
-            return;
-        if (events.size() >= log_.Bound()) {
-            beginResetModel();
-            for (const THistoryEntry &entry : events)
-                log_.Add(entry);
-            endResetModel();
-            return;
-        }
-        const size_t size = log_.Size();
-        const size_t drop = size + events.size() > log_.Bound() ? size + events.size() - log_.Bound() : 0;
-        if (drop > 0) {
-            beginRemoveRows({}, int(size - drop), int(size - 1));
-            log_.DropForRoom(events.size());
-            endRemoveRows();
-        }
-        beginInsertRows({}, 0, int(events.size() - 1));
-        for (const THistoryEntry &entry : events)
-            log_.Add(entry);
-        endInsertRows();
-    }
+    explicit THistoryTableModel(size_t bound) : TBoundedLogModel(bound) {}
 
     QString Text(int row, int column) const
     {
@@ -98,7 +49,6 @@ public:
         }
     }
 
-    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(log_.Size()); }
     int columnCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : THistoryTab::COLUMNS; }
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -112,9 +62,6 @@ public:
             return {};
         return QString::fromLatin1(HEADERS[section]);
     }
-
-private:
-    THistoryLog log_;
 };
 
 THistoryTab::THistoryTab(THistoryFeed &feed, size_t bound, QWidget *parent)
@@ -158,18 +105,11 @@ const THistoryLog &THistoryTab::Log() const { return model_->Log(); }
 void THistoryTab::Drain()
 {
     taken_.clear();
-    // One offset for as long as the wall clock is not set, so that two events
-    // keep their distance and order whichever passes took them.
-    const int64_t offset = WallMinusMonotonicUs();
-    if (!hasWallOffset_ || std::abs(offset - wallOffsetUs_) > CLOCK_STEP_US) {
-        wallOffsetUs_ = offset;
-        hasWallOffset_ = true;
-    }
-    const int64_t toWallUs = wallOffsetUs_;
+    wallClock_.Refresh();
     THistoryEvent event;
     // A pass takes at most a queue's worth, so a flood cannot hold it here.
     while (taken_.size() < taken_.capacity() && feed_.Take(event))
-        taken_.push_back({event.RxUs + toWallUs, event.Count, event.FaultCode, event.Kind});
+        taken_.push_back({wallClock_.ToWallUs(event.RxUs), event.Count, event.FaultCode, event.Kind});
     if (taken_.empty() && feed_.Lost() == lostShown_)
         return;
     model_->Add(taken_);

@@ -6,6 +6,7 @@
 
 #include "HistoryFeed.h"
 #include "HistoryLog.h"
+#include "WallClock.h"
 
 #include <QWidget>
 
@@ -52,8 +53,7 @@ private:
     std::unique_ptr<THistoryTableModel> model_;
     std::vector<THistoryEntry> taken_;
     uint64_t lostShown_ = 0;
-    int64_t wallOffsetUs_ = 0;
-    bool hasWallOffset_ = false;
+    TWallClockOffset wallClock_;
     QTableView *table_ = nullptr;
     QLabel *notice_ = nullptr;
     QPushButton *export_ = nullptr;

@@ -6,6 +6,8 @@
 #include "protocol/Cia301.h"
 #include "transport/InterfaceKinds.h"
 
+#include <algorithm>
+
 namespace gatewaysim {
 
 namespace {
@@ -17,7 +19,7 @@ const std::vector<cmdline::Option> OPTIONS = {
     {"--kind", true},      {"--interface", true}, {"--node", true},     {"--product", true},
     {"--vendor", true},    {"--bitrate", true},   {"--heartbeat", true}, {"--scenario", true},
     {"--seconds", true},   {"--rate", true},      {"--replay", true},   {"--self-start", false},
-    {"--loop", false},     {"--help", false},
+    {"--loop", false},     {"--help", false},      {"--extra-node", true}, {"--network-scenario", true},
 };
 
 // Applies one option; an error text when its value does not fit.
@@ -77,6 +79,18 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
         if (value.empty())
             return badValue(option, value, "a candump log file");
         o.replay = value;
+    } else if (option == "--extra-node") {
+        const auto n = number(value, 1, 127);
+        if (!n)
+            return badValue(option, value, "a node ID from 1 to 127");
+        if (std::find(o.extraNodes.begin(), o.extraNodes.end(), uint8_t(*n)) != o.extraNodes.end())
+            return badValue(option, value, "a node ID not given before");
+        o.extraNodes.push_back(uint8_t(*n));
+    } else if (option == "--network-scenario") {
+        const auto scenario = networkScenarioByName(value);
+        if (!scenario)
+            return badValue(option, value, "steady or eventful");
+        o.networkScenario = *scenario;
     } else if (option == "--self-start") {
         o.selfStart = true;
     } else if (option == "--loop") {
@@ -91,8 +105,11 @@ ParseResult parseOptions(const std::vector<std::string> &args)
 {
     ParseResult result;
     result.error = cmdline::read(args, OPTIONS, result.options, apply);
-    if (result.error.empty() && result.options.loop && result.options.replay.empty())
+    const Options &o = result.options;
+    if (result.error.empty() && o.loop && o.replay.empty())
         result.error = "--loop needs --replay";
+    if (result.error.empty() && std::find(o.extraNodes.begin(), o.extraNodes.end(), o.node) != o.extraNodes.end())
+        result.error = "--extra-node " + std::to_string(o.node) + " is the gateway's own node ID";
     return result;
 }
 
@@ -118,6 +135,10 @@ std::string usage()
            "  --replay FILE      play a recording (candump log) onto the bus at its pace\n"
            "                     instead of being a gateway\n"
            "  --loop             with --replay: again from the start at its end\n"
+           "  --extra-node ID    one more CANopen node beside the gateway (repeatable); it\n"
+           "                     takes commands on standard input (see docs/simulator.md)\n"
+           "  --network-scenario NAME  steady or eventful: what the extra nodes do by\n"
+           "                     themselves (default: steady)\n"
            "  --help             this text\n"
            "\n"
            "Numbers may be decimal or 0x-hexadecimal. SIGINT and SIGTERM end the run.\n";

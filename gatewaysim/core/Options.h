@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "ExtraNodes.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -25,6 +26,8 @@ struct Options {
     bool selfStart = false;          // operational after boot-up without an NMT start
     std::string replay;              // a recording to play instead of a scenario
     bool loop = false;               // the recording again from the start at its end
+    std::vector<uint8_t> extraNodes; // more nodes beside the gateway
+    NetworkScenario networkScenario = NetworkScenario::Steady;
     bool help = false;
 };
 

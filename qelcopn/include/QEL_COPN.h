@@ -130,6 +130,52 @@ QELCOPN_API int32_t GetNodeOnline(uint32_t h, uint8_t node, uint32_t *online);
  * 5 operational, 127 pre-operational), 0xFF when never heard. */
 QELCOPN_API int32_t GetNodeState(uint32_t h, uint8_t node, uint8_t *state);
 
+/* The whole network as the library hears it, passively and in every mode:
+ * one entry per node ID (entry 0 stays zero), 32 bytes each, little-endian.
+ * A node's state comes from its boot-up, heartbeat or guarding answer; any
+ * frame it sends (transmit PDO, SDO reply, EMCY, heartbeat) counts as heard. */
+#define QELCOPN_NODE_TABLE_SIZE 128
+#define QELCOPN_NODE_STATE_UNKNOWN 0xFFu
+typedef struct NodeStatus {
+    uint8_t Heard;              /* 1 once any frame of the node was heard */
+    uint8_t State;              /* as GetNodeState gives it */
+    uint8_t Lost;               /* 1 while no heartbeat came for twice its period */
+    uint8_t Reserved;
+    uint32_t HeartbeatPeriodMs; /* measured between its heartbeats; 0 before two */
+    uint32_t SilentMs;          /* since the last frame, QELCOPN_NEVER_HEARD when never */
+    uint32_t Emergencies;       /* EMCY frames since OpenInterface */
+    uint32_t LastEmergencyAgeMs; /* since the last EMCY, QELCOPN_NEVER_HEARD when none */
+    uint32_t Reserved2;
+    uint8_t LastEmergency[8];   /* its data bytes: code, error register, 5 more */
+} NodeStatus;
+/* Every EMCY frame heard, from any node (CheckEmergency's queue is not
+ * touched), numbered from 1 since OpenInterface. 32 bytes. */
+#define QELCOPN_EMERGENCY_LOG_SIZE 4096
+typedef struct EmergencyRecord {
+    uint64_t Sequence;
+    uint64_t RxTime;            /* the monotonic microsecond counter at reception */
+    uint8_t Node;
+    uint8_t Length;             /* data bytes the frame carried (EMCY has 8) */
+    uint8_t Data[8];
+    uint8_t Reserved[6];
+} EmergencyRecord;
+#ifdef __cplusplus
+static_assert(sizeof(NodeStatus) == 32, "NodeStatus is 32 bytes");
+static_assert(offsetof(NodeStatus, LastEmergency) == 24, "LastEmergency at 24");
+static_assert(sizeof(EmergencyRecord) == 32, "EmergencyRecord is 32 bytes");
+#else
+_Static_assert(sizeof(NodeStatus) == 32, "NodeStatus is 32 bytes");
+_Static_assert(sizeof(EmergencyRecord) == 32, "EmergencyRecord is 32 bytes");
+#endif
+QELCOPN_API int32_t GetNodeTable(uint32_t h, NodeStatus table[QELCOPN_NODE_TABLE_SIZE]);
+/* In: *next = the first sequence number wanted (0 or 1: the oldest kept).
+ * Out: up to `capacity` records from there, *count of them, and *next = the
+ * number to ask for next time. The library keeps the last
+ * QELCOPN_EMERGENCY_LOG_SIZE; a first record whose Sequence is past the one
+ * asked for tells how many went before they were read. */
+QELCOPN_API int32_t GetEmergencies(uint32_t h, uint64_t *next, EmergencyRecord *records, uint32_t capacity,
+                                   uint32_t *count);
+
 /* SDO client. Time-out in ms; 1000 until set. */
 QELCOPN_API int32_t SetSDOTimeout(uint32_t h, uint16_t ms);
 QELCOPN_API int32_t SDO_Upload_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t *value);

@@ -6,6 +6,8 @@
 #include "library/ConfigDialog.h"
 #include "library/Configuration.h"
 #include "library/Driver.h"
+#include "library/NodeTable.h"
+#include "Platform.h"
 #include "protocol/Cia301.h"
 #include "protocol/Nmt.h"
 #include "trace/ReplayFile.h"
@@ -433,6 +435,27 @@ QELCOPN_API int32_t GetBusStatistics(uint32_t h, BusStatistics *statistics)
         return 0;
     return withInterface(h, [&](Interface &i) {
         i.busStatistics(statistics);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t GetNodeTable(uint32_t h, NodeStatus table[QELCOPN_NODE_TABLE_SIZE])
+{
+    if (table == nullptr)
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        fillNodeTable(i.nodeMonitor(), MonotonicMicros(), table);
+        return true;
+    });
+}
+
+QELCOPN_API int32_t GetEmergencies(uint32_t h, uint64_t *next, EmergencyRecord *records, uint32_t capacity,
+                                   uint32_t *count)
+{
+    if (next == nullptr || count == nullptr || (records == nullptr && capacity > 0))
+        return 0;
+    return withInterface(h, [&](Interface &i) {
+        *count = readEmergencies(i.nodeMonitor().emergencies(), next, records, capacity);
         return true;
     });
 }

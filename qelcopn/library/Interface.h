@@ -91,6 +91,8 @@ public:
     // does not announce itself after one is not there, without a probe.
     void noteReset(uint8_t node);
     uint8_t nodeState(uint8_t node) const { return monitor_.state(node); }
+    // Every node's state and emergencies as heard (GetNodeTable, GetEmergencies).
+    const NodeMonitor &nodeMonitor() const { return monitor_; }
 
     // Uploads at most capacity bytes into out; false on any failure, with
     // nothing written to out.

@@ -24,10 +24,16 @@ void NodeMonitor::onFrame(const CanFrame &frame, int64_t nowMicros)
     // 0 means "never": a clock reading of 0 still counts as heard.
     const int64_t stamp = std::max<int64_t>(nowMicros, 1);
     node.lastHeard.store(stamp, std::memory_order_relaxed);
-    if (functionOf(frame.id) != COB_HEARTBEAT || frame.length < 1)
+    const uint32_t function = functionOf(frame.id);
+    if (function == COB_EMCY) {
+        onEmergency(node, frame, stamp);
+        return;
+    }
+    if (function != COB_HEARTBEAT || frame.length < 1)
         return;
     const uint8_t state = frame.data[0] & 0x7F; // bit 7 is the guarding toggle
     node.state.store(state, std::memory_order_relaxed);
+    node.lastStateReport.store(stamp, std::memory_order_relaxed);
     if (state == NMT_STATE_BOOTUP) {
         node.bootUps.fetch_add(1, std::memory_order_relaxed);
         node.lastHeartbeat.store(0, std::memory_order_relaxed);
@@ -36,6 +42,38 @@ void NodeMonitor::onFrame(const CanFrame &frame, int64_t nowMicros)
     const int64_t previous = node.lastHeartbeat.exchange(stamp, std::memory_order_relaxed);
     if (previous != 0 && stamp - previous <= kLongestHeartbeatMicros)
         node.heartbeatPeriod.store(stamp - previous, std::memory_order_relaxed);
+}
+
+void NodeMonitor::onEmergency(Node &node, const CanFrame &frame, int64_t stamp)
+{
+    uint64_t bytes = 0;
+    const uint8_t length = frame.length < 8 ? frame.length : 8;
+    for (uint8_t k = 0; k < length; ++k)
+        bytes |= uint64_t(frame.data[k]) << (8 * k);
+    node.lastEmergency.store(bytes, std::memory_order_relaxed);
+    node.lastEmergencyAt.store(stamp, std::memory_order_relaxed);
+    node.emergencies.fetch_add(1, std::memory_order_relaxed);
+    emergencyLog_.push(nodeOf(frame.id), frame.data, length, stamp);
+}
+
+NodeMonitor::View NodeMonitor::view(uint8_t node, int64_t nowMicros) const
+{
+    View v;
+    if (!isNodeId(node))
+        return v;
+    const Node &n = nodes_[node];
+    v.lastHeardMicros = n.lastHeard.load(std::memory_order_relaxed);
+    v.heard = v.lastHeardMicros != 0;
+    v.state = n.state.load(std::memory_order_relaxed);
+    v.heartbeatPeriodMicros = n.heartbeatPeriod.load(std::memory_order_relaxed);
+    const int64_t report = n.lastStateReport.load(std::memory_order_relaxed);
+    v.lost = v.heartbeatPeriodMicros > 0 && report != 0 && nowMicros - report > 2 * v.heartbeatPeriodMicros;
+    v.emergencies = n.emergencies.load(std::memory_order_relaxed);
+    v.lastEmergencyMicros = n.lastEmergencyAt.load(std::memory_order_relaxed);
+    const uint64_t bytes = n.lastEmergency.load(std::memory_order_relaxed);
+    for (int k = 0; k < 8; ++k)
+        v.lastEmergency[k] = uint8_t(bytes >> (8 * k));
+    return v;
 }
 
 bool NodeMonitor::heardOf(uint8_t node) const
@@ -73,6 +111,10 @@ void NodeMonitor::reset()
         n.heartbeatPeriod.store(0, std::memory_order_relaxed);
         n.state.store(kStateUnknown, std::memory_order_relaxed);
         n.bootUps.store(0, std::memory_order_relaxed);
+        n.lastStateReport.store(0, std::memory_order_relaxed);
+        n.emergencies.store(0, std::memory_order_relaxed);
+        n.lastEmergencyAt.store(0, std::memory_order_relaxed);
+        n.lastEmergency.store(0, std::memory_order_relaxed);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Form_AboutBox.h"
 #include "Main.h"
+#include "NetworkWindow.h"
 #include "QEL_COPN_Interface.h"
 #include "QelDouble.h"
 #include "QtTestSupport.h"
@@ -75,6 +76,62 @@ void ShootBusHealth(const QString &file, const BusStatistics &statistics)
     });
 }
 
+// The network window with a gateway, three more nodes and their emergencies,
+// each text as long as it comes; and a row's menu.
+void ShootNetworkWindow(const QDir &out)
+{
+    NodeStatus statuses[QELCOPN_NODE_TABLE_SIZE] = {};
+    NodeIdentity identities[QELCOPN_NODE_TABLE_SIZE] = {};
+    const auto heard = [&statuses](uint8_t node, uint8_t state, uint32_t periodMs, uint32_t silentMs) {
+        statuses[node] = {1, state, 0, 0, periodMs, silentMs, 0, QELCOPN_NEVER_HEARD, 0, {}};
+    };
+    heard(7, 0x05, 1000, 180);
+    heard(10, 0x7F, 250, 420);
+    heard(11, 0x7F, 1000, 2400);
+    statuses[11].Lost = 1;
+    heard(12, 0x00, 0, 10);
+    heard(99, 0xFF, 0, 60200);
+    statuses[10].Emergencies = 12;
+    statuses[10].LastEmergency[0] = 0x30;
+    statuses[10].LastEmergency[1] = 0x81;
+    const auto identify = [&identities](uint8_t node, const char *name, uint32_t product, uint32_t serial) {
+        NodeIdentity &id = identities[node];
+        id.Online = 1;
+        id.ValidFields = VALID_VENDOR_ID | VALID_PRODUCT_CODE | VALID_REVISION_NUMBER | VALID_SERIAL_NUMBER |
+                         VALID_DEVICE_NAME;
+        id.VendorId = 0x141;
+        id.ProductCode = product;
+        id.RevisionNumber = 0x00010006;
+        id.SerialNumber = serial;
+        std::snprintf(id.DeviceName, sizeof id.DeviceName, "%s", name);
+    };
+    identify(7, "MTU Engine Gateway 1101", 1101, 100007);
+    identify(10, "Tarnwick I/O Node", 2001, 200010);
+    std::vector<network::EmergencyRow> emergencies;
+    const uint16_t codes[] = {0x8110, 0x8120, 0x8130, 0x8140, 0xFF00, 0x0000, 0x4210, 0x8250};
+    int64_t wallUs = 1796900000000000;
+    for (uint16_t code : codes) {
+        network::EmergencyRow row;
+        row.node = code == 0xFF00 ? 7 : 10;
+        row.length = 8;
+        row.wallUs = (wallUs += 1234567);
+        row.data[0] = uint8_t(code);
+        row.data[1] = uint8_t(code >> 8);
+        row.data[2] = code ? 0x91 : 0x00;
+        row.data[7] = 0x2A;
+        emergencies.push_back(row);
+    }
+    network::NetworkWindow window({[] { return true; }, {}, {}});
+    window.show(statuses, identities, emergencies);
+    Shoot(window, out.filePath(QStringLiteral("network.png")));
+    QMenu *menu = window.menuFor(10);
+    menu->popup(window.mapToGlobal(QPoint(120, 80)));
+    QApplication::processEvents();
+    if (!menu->grab().save(out.filePath(QStringLiteral("network-menu.png"))))
+        std::fprintf(stderr, "cannot write network-menu.png\n");
+    menu->hide();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -129,6 +186,7 @@ int main(int argc, char *argv[])
         progress->setValue(420);
         Shoot(*progress, out.filePath(QStringLiteral("export-progress.png")));
     }
+    ShootNetworkWindow(out);
 
     TAboutBox about;
     Shoot(about, out.filePath(QStringLiteral("about.png")));

@@ -301,8 +301,10 @@ TEST_F(MainWindow, CaptionsMenusAndInitialStates)
     ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("Network"));
     EXPECT_EQ(menus[2]->text(), QStringLiteral("Help"));
-    EXPECT_EQ(form->MainMenu_Network->actions(), QList<QAction *>{form->MenuItem_NetworkConfiguration});
+    EXPECT_EQ(form->MainMenu_Network->actions(),
+              (QList<QAction *>{form->MenuItem_NetworkConfiguration, form->MenuItem_NetworkNodes}));
     EXPECT_EQ(form->MenuItem_NetworkConfiguration->text(), QStringLiteral("Configuration"));
+    EXPECT_EQ(form->MenuItem_NetworkNodes->text(), QStringLiteral("Nodes..."));
     EXPECT_TRUE(form->MenuItem_NetworkConfiguration->isEnabled());
     EXPECT_EQ(form->MainMenu_Help->actions(), (QList<QAction *>{form->VersionInformation1, form->About1}));
     EXPECT_EQ(form->VersionInformation1->text(), QStringLiteral("Version Information"));

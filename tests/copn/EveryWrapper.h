@@ -1,4 +1,4 @@
-// Calls each of the binding's 31 wrappers once, with harmless arguments, and
+// Calls each of the binding's 36 wrappers once, with harmless arguments, and
 // returns each wrapper's result by its export's name.
 #pragma once
 
@@ -15,6 +15,9 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
     uint8_t value8 = 0, buffer[256] = {}, node = 0, message[18] = {};
     int32_t event = 0;
     TraceStatus trace{};
+    NodeStatus nodes[QELCOPN_NODE_TABLE_SIZE] = {};
+    EmergencyRecord emergencies[4] = {};
+    uint64_t next = 0;
     return {
         {"LoadDriver", copn.LoadDriver()},
         {"ReadConfiguration", copn.ReadConfiguration(path)},
@@ -28,6 +31,9 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
         {"AddNode", copn.AddNode(1)},
         {"NMT_ResetCommunication", copn.NMT_ResetCommunication(0)},
         {"NMT_StartRemoteNode", copn.NMT_StartRemoteNode(7)},
+        {"NMT_StopRemoteNode", copn.NMT_StopRemoteNode(7)},
+        {"NMT_EnterPreOperational", copn.NMT_EnterPreOperational(7)},
+        {"NMT_ResetNode", copn.NMT_ResetNode(7)},
         {"SetSDOTimeout", copn.SetSDOTimeout(500)},
         {"GetNodeOnline", copn.GetNodeOnline(7, &flag)},
         {"SDO_Upload_UNSIGNED8", copn.SDO_Upload_UNSIGNED8(7, 0x1001, 0, &value8)},
@@ -43,6 +49,8 @@ inline std::map<std::string, int32_t> CallEveryWrapper(TQEL_COPN_Interface &copn
         {"Trace_SaveRecent", copn.Trace_SaveRecent("/tmp/binding-test-recent.log", 60)},
         {"Trace_SetBlackBoxMinutes", copn.Trace_SetBlackBoxMinutes()},
         {"GetFailureText", copn.GetFailureText(name)},
+        {"GetNodeTable", copn.GetNodeTable(nodes)},
+        {"GetEmergencies", copn.GetEmergencies(&next, emergencies, 4, &value32)},
         {"Trace_Stop", copn.Trace_Stop()},
         {"CloseInterface", copn.CloseInterface()},
         {"CloseCard", copn.CloseCard()},

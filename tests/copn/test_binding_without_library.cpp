@@ -23,7 +23,7 @@ TEST(BindingWithoutLibrary, EveryWrapperFailsAndDestructionFreesNothing)
     for (NodeIdentity &node : copn->NodeTable)
         node.Online = 1;
     const auto results = CallEveryWrapper(*copn);
-    EXPECT_EQ(results.size(), 31u);
+    EXPECT_EQ(results.size(), 36u);
     for (const auto &[name, result] : results)
         EXPECT_EQ(result, 0) << name;
     EXPECT_EQ(copn->InterfaceHandle, 0u);

@@ -53,6 +53,8 @@ struct State {
     std::deque<QueuedEmergency> emergencies;
     TraceStatus trace{};
     std::string failureText;
+    std::array<NodeStatus, QELCOPN_NODE_TABLE_SIZE> nodeTable{};
+    std::vector<EmergencyRecord> emergencyLog;
 
     void clear()
     {
@@ -74,6 +76,8 @@ struct State {
         emergencies.clear();
         trace = {};
         failureText.clear();
+        nodeTable = {};
+        emergencyLog.clear();
     }
 };
 
@@ -348,6 +352,19 @@ void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message)
 {
     std::lock_guard lock(state().mutex);
     state().emergencies.push_back({node, message});
+}
+
+void SetNodeStatus(uint8_t node, const NodeStatus &status)
+{
+    std::lock_guard lock(state().mutex);
+    if (node < QELCOPN_NODE_TABLE_SIZE)
+        state().nodeTable[node] = status;
+}
+
+void LogEmergency(const EmergencyRecord &record)
+{
+    std::lock_guard lock(state().mutex);
+    state().emergencyLog.push_back(record);
 }
 
 void SetTraceProgress(uint64_t framesWritten, uint32_t lastError, bool recording, uint64_t framesLost)
@@ -627,6 +644,32 @@ int32_t Trace_SetBlackBoxMinutes(uint32_t h, uint32_t minutes)
     return ex.result(1);
 }
 #endif
+
+int32_t GetNodeTable(uint32_t h, NodeStatus table[QELCOPN_NODE_TABLE_SIZE])
+{
+    Exchange ex(__func__, {h, address(table)});
+    const int32_t result = ex.result(1);
+    if (result != 0 && table != nullptr)
+        std::copy(ex.script().nodeTable.begin(), ex.script().nodeTable.end(), table);
+    return result;
+}
+
+int32_t GetEmergencies(uint32_t h, uint64_t *next, EmergencyRecord *records, uint32_t capacity, uint32_t *count)
+{
+    Exchange ex(__func__, {h, address(next), address(records), capacity, address(count)});
+    const int32_t result = ex.result(1);
+    if (result == 0 || next == nullptr || count == nullptr)
+        return result;
+    *count = 0;
+    for (const EmergencyRecord &record : ex.script().emergencyLog) {
+        if (record.Sequence < *next || *count >= capacity)
+            continue;
+        records[(*count)++] = record;
+    }
+    if (*count > 0)
+        *next = records[*count - 1].Sequence + 1;
+    return result;
+}
 
 int32_t GetFailureText(char text[QELCOPN_TEXT_SIZE])
 {

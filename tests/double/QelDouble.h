@@ -105,6 +105,11 @@ void FailObject(uint8_t node, uint16_t index, uint8_t sub, int times = -1);
 void SetPdoEvent(int32_t event);
 void QueuePdo(std::vector<uint8_t> data, uint32_t time1, uint32_t time2);
 void QueueEmergency(uint8_t node, const std::array<uint8_t, 18> &message);
+// What GetNodeTable gives for a node (all zero until set).
+void SetNodeStatus(uint8_t node, const NodeStatus &status);
+// A record in the log GetEmergencies reads from (in Sequence order; a
+// first Sequence past 1 is a log that lost its oldest).
+void LogEmergency(const EmergencyRecord &record);
 // The recording: Trace_Start (path kept as the call's text) sets Recording
 // and Path, Trace_Stop clears Recording, Trace_GetStatus reports the status
 // with what is set here (a recording the library ended itself: `recording`

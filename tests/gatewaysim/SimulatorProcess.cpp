@@ -22,7 +22,7 @@ SimulatorProcess::SimulatorProcess(const std::vector<std::string> &args)
 
 SimulatorProcess::SimulatorProcess(const std::string &program, const std::vector<std::string> &args)
 {
-    int out[2], err[2];
+    int out[2], err[2], in[2];
     if (pipe2(out, O_CLOEXEC) != 0)
         return;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -30,8 +30,14 @@ SimulatorProcess::SimulatorProcess(const std::string &program, const std::vector
         close(out[1]);
         return;
     }
+    if (pipe2(in, O_CLOEXEC) != 0) {
+        for (int fd : {out[0], out[1], err[0], err[1]})
+            close(fd);
+        return;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     std::vector<char *> argv;
@@ -44,8 +50,16 @@ SimulatorProcess::SimulatorProcess(const std::string &program, const std::vector
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
+    close(in[0]);
     out_ = out[0];
     err_ = err[0];
+    in_ = in[1];
+}
+
+bool SimulatorProcess::writeLine(const std::string &line)
+{
+    const std::string text = line + "\n";
+    return in_ >= 0 && write(in_, text.data(), text.size()) == ssize_t(text.size());
 }
 
 SimulatorProcess::~SimulatorProcess()
@@ -58,6 +72,8 @@ SimulatorProcess::~SimulatorProcess()
         close(out_);
     if (err_ >= 0)
         close(err_);
+    if (in_ >= 0)
+        close(in_);
 }
 
 bool SimulatorProcess::readSome(int limitMs)

@@ -25,6 +25,8 @@ public:
     // waits long for something else calls it so the program never blocks
     // on a full pipe.
     void collect() { readSome(0); }
+    // One line onto the program's standard input (the simulator's commands).
+    bool writeLine(const std::string &line);
     // Every line so far.
     const std::vector<std::string> &lines() const { return lines_; }
     bool saw(const std::string &line) const;
@@ -44,6 +46,7 @@ private:
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;
+    int in_ = -1;
     std::string pending_;
     std::string errors_;
     std::vector<std::string> lines_;

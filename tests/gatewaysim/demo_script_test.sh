@@ -21,6 +21,7 @@ cat >"$work/bin/tarnwick" <<'APP'
 #!/usr/bin/env bash
 log="$(ls -t "${TMPDIR:-/tmp}"/tarnwick-gatewaysim.* | head -1)"
 grep -q '^ready node=7 product=1101 ' "$log" && echo "app saw ready in $log"
+grep -q '^ready extra-node=10$' "$log" && grep -q '^ready extra-node=11$' "$log" && echo "app saw nodes 10 and 11"
 exit 3
 APP
 chmod +x "$work/bin/tarnwick"
@@ -32,6 +33,7 @@ status=$?
 echo "$output"
 [ "$status" -eq 3 ] || fail "exit status $status, not the application's 3"
 echo "$output" | grep -q '^app saw ready in ' || fail "the application started before the simulator was ready"
+echo "$output" | grep -q '^app saw nodes 10 and 11$' || fail "the demo's network has no extra nodes 10 and 11"
 pid="$(echo "$output" | sed -n 's/^Gateway simulator running (PID \([0-9]*\)).*/\1/p')"
 [ -n "$pid" ] || fail "no simulator PID reported"
 if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then

@@ -363,6 +363,28 @@ TEST_F(LibraryTest, EmergencyFifo)
     EXPECT_EQ(node, 9);
     EXPECT_EQ(message[1], 0x81);
     EXPECT_EQ(CheckEmergency(h, &node, message), 0);
+
+    // The network's log holds the same three, whatever the queue gave away.
+    EmergencyRecord records[8] = {};
+    uint64_t next = 0;
+    uint32_t count = 0;
+    ASSERT_NE(GetEmergencies(h, &next, records, 8, &count), 0);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(next, 4u);
+    EXPECT_EQ(records[0].Node, 7);
+    EXPECT_EQ(records[1].Length, 3);
+    EXPECT_EQ(records[2].Sequence, 3u);
+    EXPECT_GE(int64_t(records[0].RxTime), before);
+    NodeStatus table[QELCOPN_NODE_TABLE_SIZE];
+    ASSERT_NE(GetNodeTable(h, table), 0);
+    EXPECT_EQ(table[9].Emergencies, 1u);
+    EXPECT_EQ(table[9].LastEmergency[2], 0x11);
+    EXPECT_EQ(table[9].State, QELCOPN_NODE_STATE_UNKNOWN);
+    EXPECT_EQ(table[9].Heard, 1);
+    EXPECT_EQ(table[8].Heard, 0);
+    EXPECT_EQ(table[8].SilentMs, QELCOPN_NEVER_HEARD);
+    EXPECT_EQ(GetNodeTable(h + 1000, table), 0);
+    EXPECT_EQ(GetEmergencies(h, nullptr, records, 8, &count), 0);
 }
 
 TEST_F(LibraryTest, BurstOfPdosReadOnePerWake)

@@ -1,6 +1,7 @@
 // The protocol logic without a bus: SDO client transfers against a scripted
 // server, NMT frames, node state, bus figures, and the bounded frame FIFO.
 #include "protocol/BusCounter.h"
+#include "protocol/EmergencyLog.h"
 #include "protocol/NodeProbe.h"
 #include "protocol/ReceiveClock.h"
 #include "protocol/ByteOrder.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -363,6 +365,87 @@ TEST(NodeMonitorTest, RemoteRequestsAndLongGapsDoNotKeepANodeOnline)
     monitor.onFrame(heartbeat, 10 * s);
     monitor.onFrame(heartbeat, 30 * s);
     EXPECT_FALSE(monitor.online(6, 34 * s));
+}
+
+CanFrame frameOn(uint32_t id, std::initializer_list<uint8_t> bytes)
+{
+    CanFrame f;
+    f.id = id;
+    f.length = uint8_t(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), f.data);
+    return f;
+}
+
+TEST(NodeMonitorTest, ViewTellsStatePeriodLossAndEmergencies)
+{
+    NodeMonitor monitor;
+    const int64_t s = 1'000'000;
+    EXPECT_FALSE(monitor.view(12, s).heard);
+
+    monitor.onFrame(frameOn(0x70C, {NMT_STATE_BOOTUP}), 1 * s);
+    NodeMonitor::View v = monitor.view(12, 1 * s);
+    EXPECT_TRUE(v.heard);
+    EXPECT_EQ(v.state, NMT_STATE_BOOTUP);
+    EXPECT_FALSE(v.lost); // no period measured yet
+
+    monitor.onFrame(frameOn(0x70C, {NMT_STATE_PRE_OPERATIONAL}), 2 * s);
+    monitor.onFrame(frameOn(0x70C, {NMT_STATE_PRE_OPERATIONAL}), 3 * s);
+    v = monitor.view(12, 5 * s);
+    EXPECT_EQ(v.state, NMT_STATE_PRE_OPERATIONAL);
+    EXPECT_EQ(v.heartbeatPeriodMicros, 1 * s);
+    EXPECT_FALSE(v.lost);
+    // Other frames keep it heard but are no heartbeat: lost after two periods.
+    monitor.onFrame(frameOn(0x58C, {0x43, 0, 0x10, 0, 0, 0, 0, 0}), 5 * s);
+    v = monitor.view(12, 5 * s + 1);
+    EXPECT_TRUE(v.lost);
+    EXPECT_EQ(v.lastHeardMicros, 5 * s);
+
+    // A guarding answer (toggle bit set) reports the state as a heartbeat does.
+    monitor.onFrame(frameOn(0x70C, {0x80 | NMT_STATE_STOPPED}), 6 * s);
+    v = monitor.view(12, 6 * s);
+    EXPECT_FALSE(v.lost);
+    EXPECT_EQ(v.state, NMT_STATE_STOPPED);
+
+    monitor.onFrame(frameOn(0x8C, {0x30, 0x81, 0x11, 1, 2, 3, 4, 5}), 7 * s);
+    monitor.onFrame(frameOn(0x8C, {0x10, 0x81, 0x11, 0xA, 0xB, 0xC, 0xD, 0xE}), 8 * s);
+    v = monitor.view(12, 9 * s);
+    EXPECT_EQ(v.emergencies, 2u);
+    EXPECT_EQ(v.lastEmergencyMicros, 8 * s);
+    EXPECT_EQ(std::vector<uint8_t>(v.lastEmergency, v.lastEmergency + 8),
+              (std::vector<uint8_t>{0x10, 0x81, 0x11, 0xA, 0xB, 0xC, 0xD, 0xE}));
+    // The network's log holds both, in order, with their sender.
+    qelcopn::EmergencyEntry entries[4];
+    uint64_t next = 0;
+    ASSERT_EQ(monitor.emergencies().read(0, entries, 4, &next), 2u);
+    EXPECT_EQ(entries[0].node, 12);
+    EXPECT_EQ(entries[0].data[0], 0x30);
+    EXPECT_EQ(entries[1].rxMicros, 8 * s);
+    EXPECT_EQ(next, 3u);
+}
+
+TEST(EmergencyLogTest, KeepsTheNewestAndTellsWhatWasMissed)
+{
+    qelcopn::EmergencyLog log(4);
+    const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (int k = 0; k < 6; ++k)
+        log.push(uint8_t(k + 1), data, 8, k);
+    qelcopn::EmergencyEntry entries[8];
+    uint64_t next = 0;
+    ASSERT_EQ(log.read(1, entries, 8, &next), 4u);
+    EXPECT_EQ(entries[0].sequence, 3u); // 1 and 2 went before they were read
+    EXPECT_EQ(entries[3].node, 6);
+    EXPECT_EQ(next, 7u);
+    EXPECT_EQ(log.read(next, entries, 8, &next), 0u);
+    EXPECT_EQ(next, 7u);
+    // A reader may take them a few at a time.
+    log.push(9, data, 3, 9);
+    log.push(10, data, 8, 10);
+    ASSERT_EQ(log.read(next, entries, 1, &next), 1u);
+    EXPECT_EQ(entries[0].length, 3);
+    EXPECT_EQ(next, 8u);
+    // A number from an earlier interface's log goes on with what comes next.
+    EXPECT_EQ(log.read(1000, entries, 8, &next), 0u);
+    EXPECT_EQ(next, 9u);
 }
 
 TEST(BusCounterTest, RatesAndLoadOfAStreamOfKnownRate)
