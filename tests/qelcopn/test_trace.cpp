@@ -1,6 +1,8 @@
 // The recording's line format and its writer, without a bus.
+#include "QEL_COPN.h"
 #include "trace/CandumpLine.h"
 #include "trace/Recorder.h"
+#include "trace/TraceFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,22 @@ TEST(CandumpLine, GarbageAndTruncatedLinesAreBad)
         EXPECT_EQ(parseLine(line, &r), ParseResult::Bad) << line;
     }
     EXPECT_EQ(r.frame.id, 0x555u); // a bad line leaves the record alone
+}
+
+// One rule for every host: the file name's extension, whatever it is, gives
+// way to .json; a dot in a folder's name is not an extension.
+TEST(SessionFile, SitsBesideTheRecordingWhateverItsExtension)
+{
+    EXPECT_EQ(sessionPathFor("/data/run.log"), "/data/run.json");
+    EXPECT_EQ(sessionPathFor("/data/run.asc"), "/data/run.json");
+    EXPECT_EQ(sessionPathFor("/data/run.2.blf"), "/data/run.2.json");
+    EXPECT_EQ(sessionPathFor("/data/run"), "/data/run.json");
+    EXPECT_EQ(sessionPathFor("/data.d/run"), "/data.d/run.json");
+    EXPECT_EQ(sessionPathFor("run.trc"), "run.json");
+    char small[8];
+    EXPECT_EQ(QELCOPN_SessionPath("/data/run.log", small, sizeof small), 0) << "too long for the buffer";
+    EXPECT_EQ(QELCOPN_SessionPath("ab.log", small, sizeof small), 1);
+    EXPECT_STREQ(small, "ab.json");
 }
 
 TEST(Recorder, WritesTheLogAndTheSessionAtStartAndStop)
