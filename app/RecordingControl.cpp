@@ -76,9 +76,14 @@ QLabel *TRecordingControl::MonitorStatusLabel()
     return Form_MTU != nullptr ? StatusLabelIn(Form_MTU->StatusBar1, MONITOR_LABEL_NAME) : nullptr;
 }
 
-void TRecordingControl::ShowStatus(const QString &text)
+void TRecordingControl::ShowStatus(const QString &text, const QString &monitorText)
 {
-    ShowStatusText({StatusLabel, MonitorStatusLabel()}, text);
+    ShowStatusText({StatusLabel}, text);
+    // The whole text in the tooltip, where the monitor's bar has no room.
+    QLabel *monitorLabel = MonitorStatusLabel();
+    ShowStatusText({monitorLabel}, monitorText.isNull() ? text : monitorText);
+    if (monitorLabel != nullptr)
+        monitorLabel->setToolTip(text);
 }
 
 void TRecordingControl::StartRecordingClick()
@@ -120,7 +125,8 @@ void TRecordingControl::RefreshStatus()
     if (CopnInterface->Trace_GetStatus(&status) == 0)
         return; // the last status stays; the next second asks again
     if (status.Recording != 0) {
-        ShowStatus(RecordingStatusText(recordingPath_, status.FramesWritten, status.FramesLost, status.LastError));
+        ShowStatus(RecordingStatusText(recordingPath_, status.FramesWritten, status.FramesLost, status.LastError),
+                   RecordingStatusText(recordingPath_, status.FramesWritten, status.FramesLost, status.LastError, false));
         return;
     }
     // The library ended it on its own: what it wrote stays, and the user

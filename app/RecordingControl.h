@@ -58,7 +58,9 @@ public slots:
     void ReplayRecordingClick();
 
 private:
-    void ShowStatus(const QString &text);
+    // The text in the main window; in the monitor window monitorText when
+    // given.
+    void ShowStatus(const QString &text, const QString &monitorText = QString());
     bool NetworkAccessOn() const;
 
     TMainForm *form_;

@@ -84,12 +84,14 @@ QString RecordingDisplayName(const QString &logPath)
     return name;
 }
 
-QString RecordingStatusText(const QString &logPath, uint64_t framesWritten, uint64_t framesLost, uint32_t lastError)
+QString RecordingStatusText(const QString &logPath, uint64_t framesWritten, uint64_t framesLost, uint32_t lastError,
+                            bool named)
 {
     const QString name = RecordingDisplayName(logPath);
     if (framesLost == 0 && lastError == 0)
         return QStringLiteral("Recording: %1 (%2 frames)").arg(name).arg(framesWritten);
-    QString text = QStringLiteral("Recording: %1, %2 frames, %3 lost").arg(name).arg(framesWritten).arg(framesLost);
+    QString text = named ? QStringLiteral("Recording: %1, %2 frames, %3 lost").arg(name).arg(framesWritten).arg(framesLost)
+                         : QStringLiteral("Recording: %1 frames, %2 lost").arg(framesWritten).arg(framesLost);
     if (lastError != 0)
         text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(int(lastError)));
     return text;

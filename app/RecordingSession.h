@@ -28,9 +28,11 @@ QString RecordingDisplayName(const QString &logPath);
 
 // "Recording: NAME (N frames)"; once frames were lost or a write failed
 // "Recording: NAME, N frames, M lost: No space left on device", so that a
-// failing recording never looks like a good one.
+// failing recording never looks like a good one. Not named, the failing
+// text leaves the name out ("Recording: N frames, M lost: ..."), for the
+// monitor's narrow status bar.
 QString RecordingStatusText(const QString &logPath, uint64_t framesWritten, uint64_t framesLost = 0,
-                            uint32_t lastError = 0);
+                            uint32_t lastError = 0, bool named = true);
 
 struct GatewayIdentity {
     std::optional<int> nodeId;      // 1 to 127

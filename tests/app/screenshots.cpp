@@ -12,6 +12,8 @@
 #include "QtTestSupport.h"
 #include "RecordingControl.h"
 #include "RecordingExport.h"
+#include "RecordingSession.h"
+#include "RecordingStatus.h"
 #include "SpinEdit.h"
 #include "TForm_MTU.h"
 
@@ -25,6 +27,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 
@@ -173,6 +176,15 @@ int main(int argc, char *argv[])
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     });
 
+    // A recording on a disk that filled up, beside the bus line: the
+    // longest status the recording shows.
+    const QString failing = RecordingStatusText(QStringLiteral("/r/2026-12-09_15-30-00.log"), 4062, 4965, ENOSPC);
+    ShootPreparedMainWindow(out.filePath(QStringLiteral("main-recording-failing.png")), [&](TMainForm &form) {
+        form.BusHealth->SetActive(true);
+        form.BusHealth->setText(BusHealthText(busy));
+        ShowStatusText({form.Recording->StatusLabel}, failing);
+    });
+
     // The Recording menu, and a recording's export under way.
     ShootPreparedMainWindow(out.filePath(QStringLiteral("recording-menu.png")), [&out](TMainForm &form) {
         QMenu *menu = form.Recording->Menu;
@@ -194,6 +206,8 @@ int main(int argc, char *argv[])
     // Listen-only: the monitor shows without asking the gateway anything.
     TForm_MTU monitor;
     monitor.ListenOnly = 1;
+    ShowStatusText({StatusLabelIn(monitor.StatusBar1, QStringLiteral("RecordingStatus"))},
+                   RecordingStatusText(QStringLiteral("/r/2026-12-09_15-30-00.log"), 4062, 4965, ENOSPC, false));
     for (QWidget *page : {monitor.TabSheet_MTU_Data, monitor.TabSheet_Dinbus, monitor.TabSheet_J1939}) {
         monitor.PageControl1->setCurrentWidget(page);
         Shoot(monitor, out.filePath(QStringLiteral("monitor-%1.png").arg(monitor.PageControl1->indexOf(page))));
