@@ -17,19 +17,36 @@ cmake --build build-fuzz --target $targets -j"$(nproc)"
 mkdir -p fuzz/crashes
 export ASAN_OPTIONS="detect_leaks=0"
 export QT_QPA_PLATFORM=offscreen
-for t in $targets; do
-  corpus="build-fuzz/corpus/$t"
+# One target: its seed files (fuzz/seeds/TARGET) start its corpus, since a
+# binary format is seldom reached from random bytes.
+run_target() {
+  local t=$1 corpus="build-fuzz/corpus/$1" log="build-fuzz/$1.log" seeds=()
   mkdir -p "$corpus"
-  echo "=== $t: ${seconds}s"
-  log="build-fuzz/$t.log"
-  # A target's seed files (fuzz/seeds/TARGET) start its corpus: a binary
-  # format is seldom reached from random bytes.
-  seeds=()
   [ -d "fuzz/seeds/$t" ] && seeds=("fuzz/seeds/$t")
-  if ! "build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix=fuzz/crashes/ "$corpus" "${seeds[@]}" >"$log" 2>&1; then
-    tail -n 40 "$log" >&2
-    echo "$t found a crash: the input is in fuzz/crashes/" >&2
-    exit 1
-  fi
-  grep -E '^stat::number_of_executed_units|^Done ' "$log" || true
+  "build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix=fuzz/crashes/ \
+    "$corpus" "${seeds[@]}" >"$log" 2>&1
+}
+# As many targets at once as there are cores, each with its own log.
+batch=()
+finish_batch() {
+  local failed=0 t
+  for t in "${batch[@]}"; do
+    if ! wait "${pid[$t]}"; then
+      tail -n 40 "build-fuzz/$t.log" >&2
+      echo "$t found a crash: the input is in fuzz/crashes/" >&2
+      failed=1
+    fi
+    echo "=== $t: ${seconds}s"
+    grep -E '^stat::number_of_executed_units|^Done ' "build-fuzz/$t.log" || true
+  done
+  batch=()
+  [ "$failed" -eq 0 ] || exit 1
+}
+declare -A pid
+for t in $targets; do
+  run_target "$t" &
+  pid[$t]=$!
+  batch+=("$t")
+  [ "${#batch[@]}" -lt "$(nproc)" ] || finish_batch
 done
+[ "${#batch[@]}" -eq 0 ] || finish_batch
