@@ -3,14 +3,18 @@
 // node list and bad usage.
 #include "PeerThread.h"
 #include "SimulatorProcess.h"
+#include "eds/EdsReader.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace {
 
 constexpr char NODE_EDS[] = TARNWICK_NODE_TEST_DIR "/extra_node.eds";
+constexpr char ALL_TYPES_EDS[] = TARNWICK_EDS_DIR "/all_types.eds";
 
 struct Outcome {
     int status = -1;
@@ -23,7 +27,8 @@ protected:
     static void SetUpTestSuite()
     {
         url_ = privateBusUrl(freeLocalPort()).toStdString();
-        simulator_ = new SimulatorProcess({"--interface", url_, "--extra-node", "12", "--heartbeat", "500"});
+        simulator_ = new SimulatorProcess({"--interface", url_, "--extra-node", "12", "--heartbeat", "500",
+                                           "--extra-node", std::string("20:") + ALL_TYPES_EDS});
         ASSERT_NE(simulator_->waitLine("ready "), "") << simulator_->errorOutput();
     }
     static void TearDownTestSuite()
@@ -116,9 +121,10 @@ TEST_F(NodeProgram, ListShowsEveryNodeLedByItsId)
 {
     const Outcome run = node({"list", "--seconds", "2"});
     EXPECT_EQ(run.status, 0) << run.errors;
-    ASSERT_EQ(run.out.size(), 2u);
+    ASSERT_EQ(run.out.size(), 3u);
     EXPECT_EQ(run.out[0].rfind("7   Pre-operational  500 ms", 0), 0u) << run.out[0];
     EXPECT_EQ(run.out[1].rfind("12  Pre-operational  1000 ms", 0), 0u) << run.out[1];
+    EXPECT_EQ(run.out[2].rfind("20  Pre-operational  500 ms", 0), 0u) << run.out[2];
 }
 
 TEST_F(NodeProgram, BadUsageExitsWithTwoAndSaysWhy)
@@ -140,6 +146,41 @@ TEST_F(NodeProgram, BadUsageExitsWithTwoAndSaysWhy)
         EXPECT_NE(run.errors.find("tarnwick-node: "), std::string::npos);
     }
     EXPECT_EQ(node({"--help"}).status, 0);
+}
+
+// The simulator's node 20 takes its objects and defaults from the EDS with
+// every data type; each reads back, expedited or segmented, as the EDS says.
+TEST_F(NodeProgram, EveryDataTypeReadsFromANodeWithAnEds)
+{
+    std::ifstream in(ALL_TYPES_EDS);
+    std::stringstream text;
+    text << in.rdbuf();
+    const auto dictionary = std::get<network::eds::ObjectDictionary>(network::eds::readEds(text.str(), 20));
+    size_t read = 0;
+    for (const network::eds::Entry &entry : dictionary.entries) {
+        if (!entry.defaultValue)
+            continue;
+        char where[16];
+        std::snprintf(where, sizeof where, "0x%04X:%u", entry.index, entry.subIndex);
+        const Outcome run = node({"read", "20", where, "--eds", ALL_TYPES_EDS});
+        EXPECT_EQ(run.status, 0) << where << ": " << run.errors;
+        EXPECT_EQ(only(run), network::eds::formatValue(entry.type, *entry.defaultValue)) << where;
+        ++read;
+    }
+    EXPECT_EQ(read, 33u);
+    // A string entry takes a value of another length.
+    EXPECT_EQ(node({"write", "20", "0x2009:0", "abcd", "--eds", ALL_TYPES_EDS}).status, 0);
+    EXPECT_EQ(only(node({"read", "20", "0x2009", "--eds", ALL_TYPES_EDS})), "abcd");
+}
+
+TEST_F(NodeProgram, SimulatorRefusesABrokenEdsWithItsLine)
+{
+    const std::string broken = ::testing::TempDir() + "/broken.eds";
+    std::ofstream(broken) << "[DeviceInfo]\nVendorNumber=0x1G\n";
+    SimulatorProcess simulator({"--interface", url_, "--extra-node", "30:" + broken});
+    EXPECT_EQ(simulator.wait(), 2);
+    EXPECT_NE(simulator.errorOutput().find("broken.eds: line 2: bad number in VendorNumber"), std::string::npos)
+        << simulator.errorOutput();
 }
 
 } // namespace
