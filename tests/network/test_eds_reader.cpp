@@ -1,6 +1,7 @@
 // EDS and DCF files read into object dictionaries: every CiA 301 data type
 // typed from its text, $NODEID resolved, and broken files refused with the
 // line at fault. Also the abort texts the same windows and tools print.
+#include "eds/DcfWriter.h"
 #include "eds/EdsReader.h"
 #include "protocol/SdoAbortText.h"
 
@@ -184,6 +185,45 @@ TEST(EdsReader, ValuesOutsideTheirTypeOrLimitsAreRefused)
     EXPECT_EQ(checkLimits(heartbeat, *parseValue(heartbeat.type, "10001", 0)).value_or(""),
               "above the high limit 10000");
     EXPECT_TRUE(checkLimits(heartbeat, Bytes{1}));
+}
+
+TEST(DcfWriter, ValuesReadBackAsParameterValues)
+{
+    const std::string eds = fileText("all_types.eds");
+    const ObjectDictionary dictionary = readOrFail(eds, 12);
+    EntryValues values;
+    for (const Entry &entry : dictionary.entries)
+        if (entry.defaultValue)
+            values[{entry.index, entry.subIndex}] = *entry.defaultValue;
+    values[{0x1017, 0}] = *parseValue(DataType::Unsigned16, "250", 0);
+    values[{0x1001, 0}] = Bytes{0x11};
+
+    const std::string dcf = writeDcf(eds, dictionary, values, 12);
+    const ObjectDictionary read = readOrFail(dcf, 0);
+    EXPECT_EQ(read.nodeId, 12);
+    ASSERT_EQ(read.entries.size(), dictionary.entries.size());
+    for (const Entry &entry : read.entries) {
+        const auto value = values.find({entry.index, entry.subIndex});
+        if (value == values.end()) {
+            EXPECT_FALSE(entry.parameterValue) << entry.index;
+            continue;
+        }
+        EXPECT_EQ(entry.parameterValue, value->second) << std::hex << entry.index << ":" << int(entry.subIndex);
+    }
+    // Written again, the old values and node ID give way to the new.
+    values[{0x1017, 0}] = *parseValue(DataType::Unsigned16, "750", 0);
+    const std::string rewritten = writeDcf(dcf, read, values, 13);
+    const auto count = [&](const std::string &what) {
+        size_t n = 0;
+        for (size_t at = rewritten.find(what); at != std::string::npos; at = rewritten.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\nParameterValue="), values.size());
+    EXPECT_EQ(count("\nNodeID="), 1u);
+    const ObjectDictionary again = readOrFail(rewritten, 0);
+    EXPECT_EQ(again.nodeId, 13);
+    EXPECT_EQ(formatValue(DataType::Unsigned16, *again.find(0x1017, 0)->parameterValue), "750");
 }
 
 TEST(SdoAbortText, CodesReadAsCia301Says)
