@@ -3,6 +3,7 @@
 #include "NodeTableModel.h"
 #include "QEL_COPN.h"
 #include "eds/Cia301Objects.h"
+#include "eds/DcfWriter.h"
 #include "protocol/Cia301.h"
 #include "protocol/SdoAbortText.h"
 
@@ -132,9 +133,26 @@ int write(uint32_t h, const Options &o, const ObjectDictionary *dictionary)
     return EXIT_DONE;
 }
 
-int dump(uint32_t h, const Options &o, const ObjectDictionary &dictionary)
+// Through a temporary name, so that a failed write leaves no half file
+// where a good one was.
+bool saveDcf(const std::string &path, const std::string &text)
+{
+    const std::string temporary = path + ".tmp";
+    FILE *out = std::fopen(temporary.c_str(), "wb");
+    const bool written = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    const bool closed = out != nullptr && std::fclose(out) == 0;
+    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "tarnwick-node: %s: %s\n", path.c_str(), std::strerror(errno));
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+int dump(uint32_t h, const Options &o, const ObjectDictionary &dictionary, const std::string &edsText)
 {
     int status = EXIT_DONE;
+    EntryValues values;
     for (const Entry &entry : dictionary.entries) {
         if (!readable(entry.access))
             continue;
@@ -148,7 +166,10 @@ int dump(uint32_t h, const Options &o, const ObjectDictionary &dictionary)
         }
         std::printf("%s  %s  %s\n", entryText(entry.index, entry.subIndex).c_str(), entry.name.c_str(),
                     formatValue(entry.type, *value).c_str());
+        values[{entry.index, entry.subIndex}] = *value;
     }
+    if (o.dcf && !saveDcf(*o.dcf, writeDcf(edsText, dictionary, values, o.node)))
+        return EXIT_FAILED;
     return status;
 }
 
@@ -235,13 +256,13 @@ void closeAdapter(uint32_t handle)
     UnloadDriver();
 }
 
-int runCommand(uint32_t h, const Options &o, const ObjectDictionary *dictionary)
+int runCommand(uint32_t h, const Options &o, const ObjectDictionary *dictionary, const std::string &edsText)
 {
     switch (o.command) {
     case Command::List: return list(h, o);
     case Command::Read: return read(h, o, dictionary);
     case Command::Write: return write(h, o, dictionary);
-    case Command::Dump: return dump(h, o, *dictionary);
+    case Command::Dump: return dump(h, o, *dictionary, edsText);
     case Command::Nmt: return nmt(h, o);
     }
     return EXIT_USAGE;

@@ -7,6 +7,7 @@
 #include "eds/ObjectDictionary.h"
 
 #include <cstdint>
+#include <string>
 
 namespace node {
 
@@ -19,7 +20,8 @@ constexpr int EXIT_USAGE = 2;
 bool openAdapter(const adapter::Options &options, uint32_t &handle);
 void closeAdapter(uint32_t handle);
 
-// dictionary: the node's EDS, or null.
-int runCommand(uint32_t handle, const Options &options, const network::eds::ObjectDictionary *dictionary);
+// dictionary: the node's EDS, or null; edsText its text, for dump --dcf.
+int runCommand(uint32_t handle, const Options &options, const network::eds::ObjectDictionary *dictionary,
+               const std::string &edsText);
 
 } // namespace node

@@ -12,7 +12,8 @@
 namespace {
 
 // The node's EDS, or why not (said on standard error).
-bool loadEds(const std::string &path, uint8_t node, std::optional<network::eds::ObjectDictionary> &dictionary)
+bool loadEds(const std::string &path, uint8_t node, std::optional<network::eds::ObjectDictionary> &dictionary,
+             std::string &edsText)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -21,7 +22,8 @@ bool loadEds(const std::string &path, uint8_t node, std::optional<network::eds::
     }
     std::ostringstream text;
     text << in.rdbuf();
-    auto result = network::eds::readEds(text.str(), node);
+    edsText = text.str();
+    auto result = network::eds::readEds(edsText, node);
     if (const auto *error = std::get_if<network::eds::ReadError>(&result)) {
         std::fprintf(stderr, "tarnwick-node: %s: %s\n", path.c_str(), error->text().c_str());
         return false;
@@ -48,12 +50,13 @@ int main(int argc, char **argv)
         return node::EXIT_DONE;
     }
     std::optional<network::eds::ObjectDictionary> dictionary;
-    if (options.eds && !loadEds(*options.eds, options.node, dictionary))
+    std::string edsText;
+    if (options.eds && !loadEds(*options.eds, options.node, dictionary, edsText))
         return node::EXIT_USAGE;
     uint32_t handle = 0;
     if (!node::openAdapter(options.adapter, handle))
         return node::EXIT_FAILED;
-    const int status = node::runCommand(handle, options, dictionary ? &*dictionary : nullptr);
+    const int status = node::runCommand(handle, options, dictionary ? &*dictionary : nullptr, edsText);
     node::closeAdapter(handle);
     return status;
 }

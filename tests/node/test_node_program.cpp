@@ -115,6 +115,22 @@ TEST_F(NodeProgram, DumpReadsEveryEntryOfTheEds)
     EXPECT_EQ(run.out[0], "0x1000:00  Device type  197009");
     EXPECT_EQ(run.out[2], "0x1008:00  Manufacturer device name  Tarnwick I/O Node");
     EXPECT_EQ(run.out[8], "0x1018:04  Serial number  200012");
+
+    // The DCF holds what the node holds, not the EDS's defaults.
+    ASSERT_EQ(node({"write", "12", "0x1017:0", "750"}).status, 0);
+    const std::string dcf = ::testing::TempDir() + "/node12.dcf";
+    ASSERT_EQ(node({"dump", "12", "--eds", NODE_EDS, "--dcf", dcf}).status, 0);
+    std::ifstream in(dcf);
+    std::stringstream text;
+    text << in.rdbuf();
+    const auto read = network::eds::readEds(text.str(), 0);
+    ASSERT_TRUE(std::holds_alternative<network::eds::ObjectDictionary>(read)) << text.str();
+    const auto &saved = std::get<network::eds::ObjectDictionary>(read);
+    EXPECT_EQ(saved.nodeId, 12);
+    const network::eds::Entry *heartbeat = saved.find(0x1017, 0);
+    ASSERT_TRUE(heartbeat != nullptr && heartbeat->parameterValue);
+    EXPECT_EQ(network::eds::formatValue(heartbeat->type, *heartbeat->parameterValue), "750");
+    node({"write", "12", "0x1017:0", "1000"});
 }
 
 TEST_F(NodeProgram, ListShowsEveryNodeLedByItsId)
