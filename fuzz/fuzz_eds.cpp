@@ -1,6 +1,8 @@
 // Any bytes as an EDS or DCF file: the reader refuses them with a line
 // inside the text, or gives a dictionary in order whose every value has its
-// type's size and prints.
+// type's size and prints; saved as a DCF with its defaults, it reads again
+// with the same entries.
+#include "eds/DcfWriter.h"
 #include "eds/EdsReader.h"
 
 #include <algorithm>
@@ -20,6 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const ObjectDictionary &dictionary = std::get<ObjectDictionary>(result);
+    EntryValues values;
+    for (const Entry &entry : dictionary.entries)
+        if (entry.defaultValue)
+            values[{entry.index, entry.subIndex}] = *entry.defaultValue;
+    const auto again = readEds(writeDcf(text, dictionary, values, 0x7F), 0x7F);
+    if (!std::holds_alternative<ObjectDictionary>(again)
+        || std::get<ObjectDictionary>(again).entries.size() != dictionary.entries.size())
+        std::abort();
     for (size_t i = 0; i < dictionary.entries.size(); ++i) {
         const Entry &entry = dictionary.entries[i];
         if (i > 0) {
