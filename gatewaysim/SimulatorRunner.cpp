@@ -1,6 +1,7 @@
 #include "SimulatorRunner.h"
 
 #include "BusBudget.h"
+#include "EdsFiles.h"
 #include "Platform.h"
 #include "Text.h"
 
@@ -71,6 +72,9 @@ int SimulatorRunner::run()
 {
     if (!options_.replay.empty())
         return runReplay();
+    std::map<uint8_t, network::eds::ObjectDictionary> dictionaries;
+    if (!readExtraNodeEds(options_, dictionaries))
+        return 2;
     QString error;
     if (!openPort(&error)) {
         std::fprintf(stderr, "tarnwick-gatewaysim: cannot open %s interface '%s': %s\n", options_.kind.c_str(),
@@ -86,7 +90,7 @@ int SimulatorRunner::run()
                      *options_.rate, options_.bitrate, fullBusFramesPerSecond(options_.bitrate));
     gateway_ = std::make_unique<Gateway>(config, static_cast<GatewaySink &>(*this));
     extraNodes_ = std::make_unique<ExtraNodes>(options_.extraNodes, EXTRA_NODE_HEARTBEAT_MS, options_.networkScenario,
-                                               static_cast<GatewaySink &>(*this));
+                                               static_cast<GatewaySink &>(*this), dictionaries);
     gateway_->powerOn(MonotonicMicros());
     extraNodes_->powerOn(MonotonicMicros());
     if (!extraNodes_->empty()) {

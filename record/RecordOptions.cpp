@@ -1,5 +1,7 @@
 #include "RecordOptions.h"
 
+#include "AdapterOptions.h"
+
 #include "CommandLine.h"
 #include "protocol/Cia301.h"
 #include "transport/InterfaceKinds.h"
@@ -21,25 +23,14 @@ const std::vector<cmdline::Option> OPTIONS = {
 // Applies one option; an error text when its value does not fit.
 std::string apply(Options &o, const std::string &option, const std::string &value)
 {
-    if (option == "--kind") {
-        // By plugin name, or by the code the adapter configuration stores.
-        const qelcopn::InterfaceKind *kind = qelcopn::interfaceKindByPlugin(value);
-        if (kind == nullptr)
-            if (const auto code = cmdline::number(value, 0, UINT32_MAX))
-                kind = qelcopn::interfaceKindByCode(uint32_t(*code));
-        if (kind == nullptr)
-            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
-        o.kind = kind->code;
-    } else if (option == "--interface") {
-        if (value.empty())
-            return badValue(option, value, "an interface name or a virtual bus URL");
-        o.interfaceName = value;
-    } else if (option == "--bitrate") {
-        const auto n = cmdline::number(value, 0, UINT32_MAX);
-        if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
-            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
-        o.bitrate = uint32_t(*n);
-    } else if (option == "--output") {
+    adapter::Options adapterOptions{o.kind, o.interfaceName, o.bitrate};
+    if (const auto error = adapter::apply(adapterOptions, option, value)) {
+        o.kind = adapterOptions.kind;
+        o.interfaceName = adapterOptions.interfaceName;
+        o.bitrate = adapterOptions.bitrate;
+        return *error;
+    }
+    if (option == "--output") {
         if (value.empty())
             return badValue(option, value, "a file name");
         o.output = value;
@@ -80,12 +71,7 @@ std::string usage()
            "Records every frame of a CAN bus as a candump log (FILE.log) with the\n"
            "session beside it (FILE.json). Listen-only: sends nothing.\n"
            "\n"
-           "  --kind KIND        socketcan, virtualcan, peakcan or tinycan\n"
-           "                     (default: as Tarnwick's adapter configuration)\n"
-           "  --interface NAME   interface name, or a virtual bus URL such as\n"
-           "                     tcp://127.0.0.1:PORT/can0 (default: as configured)\n"
-           "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
-           "                     1000000 (default: as configured)\n"
+         + std::string(adapter::usageLines()) +
            "  --output FILE.log  where to write (default: the recordings folder,\n"
            "                     ~/.local/share/Quelbrook/Tarnwick/recordings,\n"
            "                     named by date and time)\n"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git python3
   qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libinih-dev
   clang libclang-rt-dev
   qt6-charts-dev libqt6opengl6-dev python3-can can-utils zlib1g-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra imagemagick

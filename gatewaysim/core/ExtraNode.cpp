@@ -1,5 +1,6 @@
 #include "ExtraNode.h"
 
+#include "EdsObjects.h"
 #include "GatewayMessages.h"
 #include "Scenario.h"
 #include "Text.h"
@@ -36,7 +37,10 @@ ExtraNode::ExtraNode(const ExtraNodeConfig &config, GatewaySink &sink)
     , sdo_(config.node, objects_, sink)
     , nmt_(config.node)
 {
-    fillObjects(objects_, config);
+    if (config.dictionary != nullptr)
+        fillFromEds(objects_, *config.dictionary);
+    else
+        fillObjects(objects_, config);
     objects_.onWritten([this](uint16_t index, uint8_t sub) {
         if (index == 0x1017 && sub == 0)
             heartbeatWritten_ = true;

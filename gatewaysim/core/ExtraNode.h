@@ -11,6 +11,10 @@
 #include "NodeObjects.h"
 #include "SdoServer.h"
 
+namespace network::eds {
+struct ObjectDictionary;
+}
+
 #include <array>
 #include <cstdint>
 
@@ -19,6 +23,9 @@ namespace gatewaysim {
 struct ExtraNodeConfig {
     uint8_t node = 10;
     uint16_t heartbeatMs = 1000;
+    // The node's objects and defaults in place of the built-in ones; read
+    // while the node is made only.
+    const network::eds::ObjectDictionary *dictionary = nullptr;
 };
 
 // The identity every extra node shows, its serial number from its node ID.

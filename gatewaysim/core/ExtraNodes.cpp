@@ -46,11 +46,14 @@ const char *networkScenarioName(NetworkScenario scenario)
 }
 
 ExtraNodes::ExtraNodes(const std::vector<uint8_t> &nodes, uint16_t heartbeatMs, NetworkScenario scenario,
-                       GatewaySink &sink)
+                       GatewaySink &sink, const std::map<uint8_t, network::eds::ObjectDictionary> &dictionaries)
     : scenario_(scenario)
 {
-    for (uint8_t node : nodes)
-        nodes_.push_back(std::make_unique<ExtraNode>(ExtraNodeConfig{node, heartbeatMs}, sink));
+    for (uint8_t node : nodes) {
+        const auto eds = dictionaries.find(node);
+        const auto *dictionary = eds != dictionaries.end() ? &eds->second : nullptr;
+        nodes_.push_back(std::make_unique<ExtraNode>(ExtraNodeConfig{node, heartbeatMs, dictionary}, sink));
+    }
 }
 
 ExtraNode *ExtraNodes::find(uint8_t node)

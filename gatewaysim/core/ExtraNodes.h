@@ -9,9 +9,11 @@
 #pragma once
 
 #include "ExtraNode.h"
+#include "eds/ObjectDictionary.h"
 #include "GatewaySink.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +31,9 @@ const char *networkScenarioName(NetworkScenario scenario);
 
 class ExtraNodes {
 public:
-    ExtraNodes(const std::vector<uint8_t> &nodes, uint16_t heartbeatMs, NetworkScenario scenario, GatewaySink &sink);
+    // dictionaries: the nodes that have an EDS, by node ID.
+    ExtraNodes(const std::vector<uint8_t> &nodes, uint16_t heartbeatMs, NetworkScenario scenario, GatewaySink &sink,
+               const std::map<uint8_t, network::eds::ObjectDictionary> &dictionaries = {});
 
     bool empty() const { return nodes_.empty(); }
     void powerOn(int64_t nowUs);

@@ -35,6 +35,15 @@ void NodeObjects::addText(uint16_t index, uint8_t sub, std::string text)
     entries_[key(index, sub)] = entry;
 }
 
+void NodeObjects::addBytes(uint16_t index, uint8_t sub, Access access, std::vector<uint8_t> value, bool variableLength)
+{
+    Entry entry;
+    entry.access = access;
+    entry.variableLength = variableLength;
+    entry.value = entry.initial = std::move(value);
+    entries_[key(index, sub)] = entry;
+}
+
 const NodeObjects::Entry *NodeObjects::find(uint16_t index, uint8_t sub) const
 {
     const auto it = entries_.find(key(index, sub));
@@ -86,6 +95,8 @@ uint32_t NodeObjects::read(uint16_t index, uint8_t sub, std::vector<uint8_t> &va
     const Entry *entry = find(index, sub);
     if (entry == nullptr)
         return missing(index);
+    if (entry->access == Access::WriteOnly)
+        return ABORT_WRITE_ONLY;
     value = entry->value;
     return 0;
 }
@@ -95,7 +106,7 @@ uint32_t NodeObjects::probeWrite(uint16_t index, uint8_t sub)
     const Entry *entry = find(index, sub);
     if (entry == nullptr)
         return missing(index);
-    return entry->access == Access::ReadWrite ? 0u : uint32_t(ABORT_READ_ONLY);
+    return entry->access != Access::ReadOnly ? 0u : uint32_t(ABORT_READ_ONLY);
 }
 
 uint32_t NodeObjects::write(uint16_t index, uint8_t sub, const uint8_t *data, size_t &size, bool sizeIndicated)
@@ -103,7 +114,7 @@ uint32_t NodeObjects::write(uint16_t index, uint8_t sub, const uint8_t *data, si
     if (const uint32_t code = probeWrite(index, sub))
         return code;
     Entry &entry = entries_[key(index, sub)];
-    const size_t entrySize = entry.value.size();
+    const size_t entrySize = entry.variableLength ? size : entry.value.size();
     if (size > entrySize && sizeIndicated)
         return ABORT_TOO_LONG;
     if (size < entrySize)

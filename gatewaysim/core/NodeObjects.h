@@ -17,11 +17,14 @@ namespace gatewaysim {
 
 class NodeObjects : public ObjectAccess {
 public:
-    enum class Access { ReadOnly, ReadWrite };
+    enum class Access { ReadOnly, ReadWrite, WriteOnly };
 
     // A numeric entry of `size` bytes, or a text (VISIBLE_STRING) entry.
     void addNumber(uint16_t index, uint8_t sub, Access access, size_t size, uint32_t value);
     void addText(uint16_t index, uint8_t sub, std::string text);
+    // Any bytes; a variable-length entry (string, domain) takes a write of
+    // any length.
+    void addBytes(uint16_t index, uint8_t sub, Access access, std::vector<uint8_t> value, bool variableLength);
     // Called after a write to the entry has been taken.
     void onWritten(std::function<void(uint16_t index, uint8_t sub)> listener) { written_ = std::move(listener); }
 
@@ -38,6 +41,7 @@ private:
     struct Entry {
         Access access = Access::ReadOnly;
         bool text = false;
+        bool variableLength = false;
         std::vector<uint8_t> value;
         std::vector<uint8_t> initial;
     };

@@ -80,9 +80,12 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
             return badValue(option, value, "a candump log file");
         o.replay = value;
     } else if (option == "--extra-node") {
-        const auto n = number(value, 1, 127);
-        if (!n)
-            return badValue(option, value, "a node ID from 1 to 127");
+        const size_t colon = value.find(':');
+        const auto n = number(value.substr(0, colon), 1, 127);
+        if (!n || colon + 1 == value.size())
+            return badValue(option, value, "a node ID from 1 to 127, and :EDS for its EDS file");
+        if (colon != std::string::npos)
+            o.extraNodeEds[uint8_t(*n)] = value.substr(colon + 1);
         if (std::find(o.extraNodes.begin(), o.extraNodes.end(), uint8_t(*n)) != o.extraNodes.end())
             return badValue(option, value, "a node ID not given before");
         o.extraNodes.push_back(uint8_t(*n));
@@ -135,8 +138,10 @@ std::string usage()
            "  --replay FILE      play a recording (candump log) onto the bus at its pace\n"
            "                     instead of being a gateway\n"
            "  --loop             with --replay: again from the start at its end\n"
-           "  --extra-node ID    one more CANopen node beside the gateway (repeatable); it\n"
-           "                     takes commands on standard input (see docs/simulator.md)\n"
+           "  --extra-node ID[:EDS]  one more CANopen node beside the gateway (repeatable),\n"
+           "                     with the objects and defaults of its EDS file when\n"
+           "                     given; it takes commands on standard input (see\n"
+           "                     docs/simulator.md)\n"
            "  --network-scenario NAME  steady or eventful: what the extra nodes do by\n"
            "                     themselves (default: steady)\n"
            "  --help             this text\n"

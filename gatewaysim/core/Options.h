@@ -6,6 +6,7 @@
 #include "Scenario.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct Options {
     std::string replay;              // a recording to play instead of a scenario
     bool loop = false;               // the recording again from the start at its end
     std::vector<uint8_t> extraNodes; // more nodes beside the gateway
+    std::map<uint8_t, std::string> extraNodeEds; // --extra-node ID:EDS, the node's EDS file
     NetworkScenario networkScenario = NetworkScenario::Steady;
     bool help = false;
 };

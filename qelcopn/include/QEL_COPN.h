@@ -185,6 +185,10 @@ QELCOPN_API int32_t SDO_Upload_UNSIGNED32(uint32_t h, uint8_t node, uint16_t ind
  * the buffer holds aborts the transfer and fails; nothing is written past
  * the buffer. */
 QELCOPN_API int32_t SDO_Upload(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t *length, uint8_t *buffer);
+/* The abort code that ended the calling thread's last SDO transfer: the
+ * server's, or the library's own (0x05040000 when no answer came in time);
+ * 0 after a success, and when the transfer could not start (offline). */
+QELCOPN_API int32_t SDO_GetAbortCode(uint32_t *code);
 QELCOPN_API int32_t SDO_Download_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t value);
 QELCOPN_API int32_t SDO_Download_UNSIGNED16(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint16_t value);
 QELCOPN_API int32_t SDO_Download_UNSIGNED32(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint32_t value);

@@ -344,6 +344,14 @@ QELCOPN_API int32_t SDO_Upload(uint32_t h, uint8_t node, uint16_t index, uint8_t
     });
 }
 
+QELCOPN_API int32_t SDO_GetAbortCode(uint32_t *code)
+{
+    if (code == nullptr)
+        return 0;
+    *code = Interface::lastSdoAbortCode();
+    return 1;
+}
+
 QELCOPN_API int32_t SDO_Download_UNSIGNED8(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, uint8_t value)
 {
     return downloadValue(h, node, index, sub, value);

@@ -46,6 +46,7 @@ struct SdoJob {
     bool done = false;
     bool ok = false;
     size_t length = 0;
+    uint32_t abortCode = 0;
 
     void complete(bool success)
     {
@@ -53,6 +54,7 @@ struct SdoJob {
         done = true;
         ok = success;
         length = success ? client.length() : 0;
+        abortCode = success ? 0 : client.abortCode();
         finished.notify_all();
     }
     void wait()
@@ -375,13 +377,25 @@ bool Interface::postJob(const std::shared_ptr<SdoJob> &job)
     return isOnline() && io_->post([self = shared_from_this(), job] { self->startJob(job); });
 }
 
+namespace {
+// Per calling thread, as errno is: two threads' transfers never mix.
+thread_local uint32_t lastSdoAbort = 0;
+} // namespace
+
+uint32_t Interface::lastSdoAbortCode()
+{
+    return lastSdoAbort;
+}
+
 bool Interface::runJob(const std::shared_ptr<SdoJob> &job)
 {
+    lastSdoAbort = 0;
     if (!postJob(job))
         return false;
     // The I/O thread always ends the job: answer, abort, time-out, loss of
     // the bus, going offline or closing.
     job->wait();
+    lastSdoAbort = job->abortCode;
     return job->ok;
 }
 

@@ -99,6 +99,8 @@ public:
     bool sdoUpload(uint8_t node, uint16_t index, uint8_t sub, uint8_t *out, size_t capacity, size_t *length,
                    uint16_t timeoutMs = 0);
     bool sdoDownload(uint8_t node, uint16_t index, uint8_t sub, const uint8_t *data, size_t length);
+    // The abort code that ended this thread's last transfer, 0 after success.
+    static uint32_t lastSdoAbortCode();
 
     bool addPdo(uint8_t node, uint16_t number, uint16_t timeoutMs);
     PdoChannel *pdo(uint8_t node, uint16_t number) const;
