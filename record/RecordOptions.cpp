@@ -28,7 +28,7 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
             if (const auto code = cmdline::number(value, 0, UINT32_MAX))
                 kind = qelcopn::interfaceKindByCode(uint32_t(*code));
         if (kind == nullptr)
-            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
+            return badValue(option, value, cmdline::alternatives(qelcopn::pluginNames()));
         o.kind = kind->code;
     } else if (option == "--interface") {
         if (value.empty())
@@ -37,7 +37,8 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
     } else if (option == "--bitrate") {
         const auto n = cmdline::number(value, 0, UINT32_MAX);
         if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
-            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
+            return badValue(option, value,
+                            "a CANopen bit rate: " + cmdline::alternatives(qelcopn::cia301::bitRateNames()));
         o.bitrate = uint32_t(*n);
     } else if (option == "--output") {
         if (value.empty())
@@ -80,12 +81,11 @@ std::string usage()
            "Records every frame of a CAN bus as a candump log (FILE.log) with the\n"
            "session beside it (FILE.json). Listen-only: sends nothing.\n"
            "\n"
-           "  --kind KIND        socketcan, virtualcan, peakcan or tinycan\n"
+           "  --kind KIND        " + cmdline::alternatives(qelcopn::pluginNames()) + "\n"
            "                     (default: as Tarnwick's adapter configuration)\n"
            "  --interface NAME   interface name, or a virtual bus URL such as\n"
            "                     tcp://127.0.0.1:PORT/can0 (default: as configured)\n"
-           "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
-           "                     1000000 (default: as configured)\n"
+           + cmdline::usageEntry("--bitrate BPS", cmdline::alternatives(qelcopn::cia301::bitRateNames()) + " (default: as configured)") +
            "  --output FILE.log  where to write (default: the recordings folder,\n"
            "                     ~/.local/share/Quelbrook/Tarnwick/recordings,\n"
            "                     named by date and time)\n"
@@ -108,13 +108,6 @@ std::string usage()
 qelcopn::trace::TraceFormat outputFormat(const Options &options, const std::string &output)
 {
     return options.format.value_or(qelcopn::trace::formatOfPath(output).value_or(qelcopn::trace::TraceFormat::Log));
-}
-
-std::string defaultFileName(int year, int month, int day, int hour, int minute, int second)
-{
-    char name[64];
-    std::snprintf(name, sizeof name, "%04d-%02d-%02d_%02d-%02d-%02d.log", year, month, day, hour, minute, second);
-    return name;
 }
 
 } // namespace record

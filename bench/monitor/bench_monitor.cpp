@@ -78,7 +78,7 @@ BENCHMARK(BM_DecodeEmergency);
 void ChangeEverything(TForm_MTU &form, uint32_t round)
 {
     const uint32_t base = uint32_t(uint64_t(form.CounterBase));
-    for (int n = 1; n <= MTU_LAST_ROW; ++n) {
+    for (int n = 1; n <= GATEWAY_MTU_PARAMETER_LAST; ++n) {
         const Message m = Pdo(GATEWAY_INDEX_MTU_PARAMETER, uint8_t(n), round * 1000 + n);
         form.DecodePdoData(NODE, 8, m.data(), round, base + round * 10000);
     }
@@ -86,11 +86,11 @@ void ChangeEverything(TForm_MTU &form, uint32_t round)
         const Message m = {0x00, 0xFF, 0, 1, uint8_t(n), uint8_t(n >> 8), uint8_t(round & 1), 0};
         form.DecodeEmergency(NODE, m.data());
     }
-    for (int n = 1; n <= DINBUS_LAST_ROW; ++n) {
+    for (int n = 1; n <= GATEWAY_DINBUS_BYTE_LAST; ++n) {
         const Message m = Pdo(GATEWAY_INDEX_DINBUS_BYTE, uint8_t(n), round + n);
         form.DecodePdoData(NODE, 8, m.data(), 0, 0);
     }
-    for (int s = 0; s < J1939_DISPLAYED_SLOTS; ++s) {
+    for (int s = 0; s < GATEWAY_J1939_SLOTS; ++s) {
         const Message m = Pdo(uint16_t(0x3400 + s), 1, round * 7 + s);
         form.DecodePdoData(NODE, 8, m.data(), 0, 0);
     }

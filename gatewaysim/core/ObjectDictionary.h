@@ -15,8 +15,8 @@ namespace gatewaysim {
 struct Identity {
     uint8_t node = 7;
     uint32_t deviceType = 0;
-    uint32_t vendorId = 0x141;
-    uint32_t productCode = 1101;
+    uint32_t vendorId = GATEWAY_VENDOR_ID;
+    uint32_t productCode = PRODUCT_CODE_MTU_GATEWAY;
     uint32_t revisionNumber = 0;
     uint32_t serialNumber = 0;
     std::string deviceName;      // 0x1008

@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 #include "ExtraNodes.h"
+#include "GatewayObjects.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -16,8 +17,8 @@ struct Options {
     std::string kind = "virtualcan";
     std::string interfaceName = "can0";
     uint8_t node = 7;
-    uint32_t productCode = 1101;
-    uint32_t vendorId = 0x141;
+    uint32_t productCode = PRODUCT_CODE_MTU_GATEWAY;
+    uint32_t vendorId = GATEWAY_VENDOR_ID;
     uint32_t bitrate = 250000;
     uint16_t heartbeatMs = 1000;
     ScenarioKind scenario = ScenarioKind::Live;
