@@ -3,7 +3,7 @@
 #include "MonitorModel.h"
 
 #include "Platform.h"
-#include "protocol/ByteOrder.h"
+#include "ByteOrder.h"
 
 using qelcopn::readLe16;
 using qelcopn::readLe32;

@@ -2,7 +2,7 @@
 
 #include "CommandLine.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "GatewayMessages.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "protocol/EmergencyLog.h"
 #include "protocol/NodeProbe.h"
 #include "protocol/ReceiveClock.h"
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 #include "protocol/Cia301.h"
 #include "protocol/FrameRing.h"
 #include "protocol/Nmt.h"

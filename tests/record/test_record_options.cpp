@@ -3,7 +3,7 @@
 #include "CommandLine.h"
 #include "RecordOptions.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <gtest/gtest.h>
 
