@@ -77,13 +77,6 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
     }
 }
 
-void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message)
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    DecodeEmergency(node, message, uint32_t(uint64_t(now)));
-}
-
 void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime)
 {
     if (message == nullptr || node != NodeId.load(std::memory_order_relaxed))

@@ -61,10 +61,8 @@ public:
     // Called by the receive threads with each message the library delivered.
     // Constant time; no allocation, no lock, no waiting, nothing drawn.
     void DecodePdoData(uint8_t node, uint8_t length, const uint8_t *data, uint32_t rxTime1, uint32_t rxTime2);
-    void DecodeEmergency(uint8_t node, const uint8_t *message);
-    // The same, with the receive stamp the library delivered with the message
-    // (low 32 bits of the monotonic microsecond counter); the one above takes
-    // the moment of the call.
+    // rxTime: the receive stamp the library delivered with the message (low
+    // 32 bits of the monotonic microsecond counter).
     void DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime);
 
     uint8_t MtuRowLocked[256] = {};

@@ -91,7 +91,7 @@ void DecodeEmergencies(TForm_MTU &form, TickGate &gate)
         const Message message = i % 1000 == 999
                                     ? Emergency((i / 1000) % 2 != 0 ? 0x0000 : 0xFF00, 0)
                                     : Emergency(0xFF00, 1, uint16_t(1 + i % 400), uint16_t((i / 400) % 3));
-        form.DecodeEmergency(GATEWAY_NODE, message.data());
+        form.DecodeEmergency(GATEWAY_NODE, message.data(), StampMsAgo(0));
     }
 }
 
