@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FormSize.h"
+#include "SettingsPath.h"
 #include "ClassicControls.h"
 
 #include <QMainWindow>
@@ -27,8 +28,6 @@ namespace network {
 class NetworkWindow;
 }
 
-// Where the library stores the adapter configuration.
-constexpr char REGISTRY_PATH[] = "\\Software\\Quelbrook\\Tarnwick\\";
 
 class TBusHealthPanel;
 

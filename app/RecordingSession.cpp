@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <cstring>
 
@@ -45,28 +44,6 @@ std::optional<int> IntegerIn(const QJsonObject &object, const QString &key, int 
 }
 
 } // namespace
-
-QString RecordingsFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Quelbrook/Tarnwick/recordings");
-}
-
-QString BlackBoxFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Quelbrook/Tarnwick/blackbox");
-}
-
-QString ProposedRecordingName(const QDateTime &when)
-{
-    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + LOG_SUFFIX;
-}
-
-QString ProposedRecordingName(const QDateTime &when, const QString &what)
-{
-    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) + what + LOG_SUFFIX;
-}
 
 QString SessionFilePath(const QString &logPath)
 {

@@ -1,23 +1,14 @@
-// The files around a recording: where recordings go, the name proposed for a
-// new one, and the gateway's identity in the session file beside NAME.log.
+// The files around a recording (where they go and their proposed names are
+// in Places.h): the gateway's identity in the session file beside NAME.log.
 #pragma once
+
+#include "Places.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
-
-// ~/.local/share/Quelbrook/Tarnwick/recordings, not yet created.
-QString RecordingsFolder();
-// ~/.local/share/Quelbrook/Tarnwick/blackbox, where black-box captures go.
-QString BlackBoxFolder();
-
-// "2026-12-09_15-04-12.log" for that local time: sorts by date, and has no
-// character a file system or a shell would object to.
-QString ProposedRecordingName(const QDateTime &when);
-// The same with what it holds: "2026-12-09_15-04-12_mtu-offline.log".
-QString ProposedRecordingName(const QDateTime &when, const QString &what);
 
 // The session file beside a recording, by the library's one rule: NAME.json
 // beside NAME.log, NAME.asc or NAME.

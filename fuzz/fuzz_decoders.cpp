@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::memcpy(buffer, data + at, available);
         at += available;
         if (selector & 1)
-            form.DecodeEmergency(uint8_t(selector >> 1), buffer);
+            form.DecodeEmergency(uint8_t(selector >> 1), buffer, uint32_t(at * 977));
         else
             form.DecodePdoData(uint8_t(selector >> 1), length, buffer, uint32_t(at), uint32_t(at * 977));
         if (selector & 0x80)

@@ -14,7 +14,6 @@
 
 namespace {
 
-const char REGISTRY_PATH[] = "\\Software\\Quelbrook\\Tarnwick\\";
 
 const std::string &SettingsFile()
 {

@@ -36,6 +36,19 @@ constexpr uint16_t GATEWAY_PDO_RECEIVE_TIMEOUT_MS = 1000;
 // Fault numbers run from 1 to 400.
 constexpr uint16_t GATEWAY_FAULT_LAST = 400;
 
+// What the gateway bridges: MTU parameters 1 to 254, DinBus bytes 1 to 36 and
+// 32 J1939 slots; the monitor's grids have a row for each.
+constexpr int GATEWAY_MTU_PARAMETER_FIRST = 1;
+constexpr int GATEWAY_MTU_PARAMETER_LAST = 254;
+constexpr int GATEWAY_DINBUS_BYTE_FIRST = 1;
+constexpr int GATEWAY_DINBUS_BYTE_LAST = 36;
+constexpr int GATEWAY_J1939_SLOTS = 32;
+
+// MTU values that are no reading: the monitor shows "Missing Data" and
+// "Sensor Defect" instead of a number.
+constexpr int32_t GATEWAY_MTU_MISSING_DATA = 0x7FFFFFFF;
+constexpr int32_t GATEWAY_MTU_SENSOR_DEFECT = int32_t(0x80000001u);
+
 // Objects read or written by SDO.
 constexpr uint16_t GATEWAY_INDEX_MTU_ONLINE = 0x4210;   // u8, nonzero = online
 constexpr uint16_t GATEWAY_INDEX_FAULT_BITMAP = 0x4203; // fault n = bit n mod 8 of byte n div 8

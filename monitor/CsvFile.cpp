@@ -1,5 +1,7 @@
 #include "CsvFile.h"
 
+#include "Places.h"
+
 #include <QDateTime>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -31,28 +33,29 @@ void AppendCsvRecord(std::string &csv, const std::vector<std::string> &fields)
     csv += "\r\n";
 }
 
-std::string IsoTimeUs(int64_t wallUs)
+std::string IsoLocalTime(int64_t wallUs, IsoFraction fraction)
 {
-    const int64_t seconds = wallUs >= 0 ? wallUs / 1000000 : -((-wallUs + 999999) / 1000000);
-    const long micros = long(wallUs - seconds * 1000000);
+    int64_t seconds = wallUs / 1000000;
+    int64_t micros = wallUs % 1000000;
+    if (micros < 0) {
+        micros += 1000000;
+        --seconds;
+    }
     const std::time_t t = std::time_t(seconds);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, micros);
+    std::tm local{};
+    localtime_r(&t, &local);
+    const long offsetMinutes = local.tm_gmtoff / 60;
+    const long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char text[80];
+    if (fraction == IsoFraction::Micros)
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06ld%c%02ld:%02ld", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, long(micros),
+                      offsetMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    else
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ld%c%02ld:%02ld", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, long(micros / 1000),
+                      offsetMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
     return text;
-}
-
-std::string IsoLocalTimeMs(int64_t wallUs)
-{
-    const int64_t ms = wallUs >= 0 ? wallUs / 1000 : -((-wallUs + 999) / 1000);
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
-    const int offsetMinutes = local.offsetFromUtc() / 60;
-    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char offset[16];
-    std::snprintf(offset, sizeof offset, "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toStdString() + offset;
 }
 
 bool WriteFileAtomically(const QString &path, const std::string &bytes, QString *error)
@@ -69,8 +72,7 @@ bool WriteFileAtomically(const QString &path, const std::string &bytes, QString 
 
 QString DatedCsvName(const QString &stem)
 {
-    return QStringLiteral("%1_%2.csv")
-        .arg(stem, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+    return QStringLiteral("%1_%2.csv").arg(stem, FileNameTime(QDateTime::currentDateTime()));
 }
 
 bool ExportCsvAskingPath(QWidget *parent, const QString &title, const QString &fileName,

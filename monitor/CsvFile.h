@@ -17,11 +17,12 @@ std::string CsvField(const std::string &text);
 // One record: the fields, each as CsvField writes it, and the line end.
 void AppendCsvRecord(std::string &csv, const std::vector<std::string> &fields);
 
-// An ISO 8601 UTC time with microseconds: 2026-12-09T15:10:00.123456Z.
-std::string IsoTimeUs(int64_t wallUs);
-// An ISO 8601 local time with milliseconds and the zone's offset:
-// 2026-12-09T16:10:00.123+01:00.
-std::string IsoLocalTimeMs(int64_t wallUs);
+// Every export's time: ISO 8601, local, with the zone's offset, in
+// milliseconds (2026-12-09T16:10:00.123+01:00) or microseconds
+// (2026-12-09T16:10:00.123456+01:00) where a series is finer than that.
+enum class IsoFraction { Millis, Micros };
+std::string IsoLocalTime(int64_t wallUs, IsoFraction fraction);
+inline std::string IsoLocalTimeMs(int64_t wallUs) { return IsoLocalTime(wallUs, IsoFraction::Millis); }
 
 // Writes under a temporary name and renames it over `path` once all is
 // written, so a failure or a crash leaves no half file; false with the reason.

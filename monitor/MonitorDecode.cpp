@@ -3,7 +3,7 @@
 #include "MonitorModel.h"
 
 #include "Platform.h"
-#include "protocol/ByteOrder.h"
+#include "ByteOrder.h"
 
 using qelcopn::readLe16;
 using qelcopn::readLe32;
@@ -75,13 +75,6 @@ void TMonitorModel::DecodePdoData(uint8_t /*node: the read was made for the gate
         DinBusByte[sub].store(field[0], std::memory_order_relaxed);
         DinBusChanged.store(1, std::memory_order_release);
     }
-}
-
-void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message)
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    DecodeEmergency(node, message, uint32_t(uint64_t(now)));
 }
 
 void TMonitorModel::DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime)

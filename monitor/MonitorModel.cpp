@@ -32,8 +32,8 @@ TMonitorModel::TMonitorModel()
     TicksPerMs = float(CounterFrequency) * 0.001f;
     QueryPerformanceCounter(&CounterBase);
 
-    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n) {
-        MtuValue[n].store(MTU_VALUE_MISSING, std::memory_order_relaxed);
+    for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n) {
+        MtuValue[n].store(GATEWAY_MTU_MISSING_DATA, std::memory_order_relaxed);
         MtuValueShown[n] = MTU_VALUE_NEVER_SHOWN;
         // No receipt yet: the row has no time to show and no gap to measure,
         // so the starting point of the first gap is never used.
@@ -43,6 +43,6 @@ TMonitorModel::TMonitorModel()
     }
     for (int n = FAULT_FIRST_ROW; n <= FAULT_LAST_ROW; ++n)
         FaultStateShown[n] = 1;
-    for (int n = DINBUS_FIRST_ROW; n <= DINBUS_LAST_ROW; ++n)
+    for (int n = GATEWAY_DINBUS_BYTE_FIRST; n <= GATEWAY_DINBUS_BYTE_LAST; ++n)
         DinBusByteShown[n] = 0xFF;
 }

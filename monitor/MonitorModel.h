@@ -27,27 +27,19 @@ template <typename T> using TDecoderCell = TRacyCell<T>;
 template <typename T> using TDecoderCell = std::atomic<T>;
 #endif
 
-constexpr int MTU_FIRST_ROW = 1;
-constexpr int MTU_LAST_ROW = 254;
 constexpr int FAULT_FIRST_ROW = 1;
 constexpr int FAULT_LAST_ROW = GATEWAY_FAULT_LAST;
 constexpr int FAULT_ENTRIES = 512;
-constexpr int DINBUS_FIRST_ROW = 1;
-constexpr int DINBUS_LAST_ROW = 36;
-constexpr int J1939_DISPLAYED_SLOTS = 32;
 constexpr int J1939_DATA_BYTES = 8;
 
-// Marks a parameter that has no value yet; 0x80000001 is the gateway's mark
-// for a defective sensor.
-constexpr int32_t MTU_VALUE_MISSING = 0x7FFFFFFF;
-constexpr int32_t MTU_VALUE_SENSOR_DEFECT = int32_t(0x80000001u);
+// A parameter with no value yet holds the gateway's own "Missing Data" mark.
 // The text a parameter shows instead of a number when its value is no reading;
 // nullptr for a reading.
 inline const char *MtuValueMark(int32_t value)
 {
-    if (value == MTU_VALUE_MISSING)
+    if (value == GATEWAY_MTU_MISSING_DATA)
         return "Missing Data";
-    if (value == MTU_VALUE_SENSOR_DEFECT)
+    if (value == GATEWAY_MTU_SENSOR_DEFECT)
         return "Sensor Defect";
     return nullptr;
 }
@@ -69,10 +61,8 @@ public:
     // Called by the receive threads with each message the library delivered.
     // Constant time; no allocation, no lock, no waiting, nothing drawn.
     void DecodePdoData(uint8_t node, uint8_t length, const uint8_t *data, uint32_t rxTime1, uint32_t rxTime2);
-    void DecodeEmergency(uint8_t node, const uint8_t *message);
-    // The same, with the receive stamp the library delivered with the message
-    // (low 32 bits of the monotonic microsecond counter); the one above takes
-    // the moment of the call.
+    // rxTime: the receive stamp the library delivered with the message (low
+    // 32 bits of the monotonic microsecond counter).
     void DecodeEmergency(uint8_t node, const uint8_t *message, uint32_t rxTime);
 
     uint8_t MtuRowLocked[256] = {};

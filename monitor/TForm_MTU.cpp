@@ -215,7 +215,7 @@ void TForm_MTU::CreateComponents()
 
 void TForm_MTU::WriteCatalogue()
 {
-    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+    for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
         WriteNumber(AdvStringGrid_MTU_Data, n);
     for (int i = 0; i < MTU_NAMED_ROWS; ++i)
         AdvStringGrid_MTU_Data->SetCell(1, i + 1, MtuParameterNames[i]);
@@ -223,7 +223,7 @@ void TForm_MTU::WriteCatalogue()
     AdvStringGrid_J1939->SetCell(1, 1, J1939_ROW1_NAME);
     for (int n = FAULT_FIRST_ROW; n <= FAULT_LAST_ROW; ++n)
         WriteNumber(AdvStringGrid_MTU_FaultCodes, n);
-    for (int n = DINBUS_FIRST_ROW; n <= DINBUS_LAST_ROW; ++n)
+    for (int n = GATEWAY_DINBUS_BYTE_FIRST; n <= GATEWAY_DINBUS_BYTE_LAST; ++n)
         WriteNumber(AdvStringGrid_DinBus, n);
     for (int i = 0; i < DINBUS_NAMED_ROWS; ++i) {
         AdvStringGrid_DinBus->SetCell(1, i + 1, DinBusByteNames[i]);
@@ -246,7 +246,7 @@ void TForm_MTU::CreateMtuDataMenu()
     // The row numbers sit in the vertical header, outside the cells.
     connect(grid->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int section) {
         const int row = section + 1;
-        if (row >= MTU_FIRST_ROW && row <= MTU_LAST_ROW)
+        if (row >= GATEWAY_MTU_PARAMETER_FIRST && row <= GATEWAY_MTU_PARAMETER_LAST)
             emit PlotTrendRequested({row});
     });
 }
@@ -256,11 +256,11 @@ QList<int> TForm_MTU::ChosenMtuRows() const
     std::set<int> rows;
     for (const QModelIndex &cell : AdvStringGrid_MTU_Data->selectionModel()->selectedIndexes())
         rows.insert(cell.row() + 1);
-    if (rows.empty() && clickedMtuRow_ >= MTU_FIRST_ROW && clickedMtuRow_ <= MTU_LAST_ROW)
+    if (rows.empty() && clickedMtuRow_ >= GATEWAY_MTU_PARAMETER_FIRST && clickedMtuRow_ <= GATEWAY_MTU_PARAMETER_LAST)
         rows.insert(clickedMtuRow_);
     QList<int> chosen;
     for (int row : rows)
-        if (row >= MTU_FIRST_ROW && row <= MTU_LAST_ROW)
+        if (row >= GATEWAY_MTU_PARAMETER_FIRST && row <= GATEWAY_MTU_PARAMETER_LAST)
             chosen.append(row);
     return chosen;
 }
@@ -282,6 +282,6 @@ void TForm_MTU::Timer_FlashTimer() { StaticText_MTUOffline->setHidden(!StaticTex
 void TForm_MTU::Button1Click()
 {
     // The grid keeps its column 5 until each row's next gap replaces it.
-    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+    for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
         MtuMaxGapMs[n] = 0.0f;
 }

@@ -115,7 +115,7 @@ void TForm_MTU::DisplayMtuData()
     TStringGrid *grid = AdvStringGrid_MTU_Data;
     const bool lockData = CheckBox_DataLocked->isChecked();
     CellText text;
-    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n) {
+    for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n) {
         const int32_t value = MtuValue[n].load(relaxed);
         const uint32_t rxTime1 = MtuRxTime1[n].load(relaxed);
         const uint32_t rxTime2 = MtuRxTime2[n].load(relaxed);
@@ -186,7 +186,7 @@ void TForm_MTU::DisplayStatus()
 void TForm_MTU::DisplayDinBus()
 {
     CellText text;
-    for (int n = DINBUS_FIRST_ROW; n <= DINBUS_LAST_ROW; ++n) {
+    for (int n = GATEWAY_DINBUS_BYTE_FIRST; n <= GATEWAY_DINBUS_BYTE_LAST; ++n) {
         const uint8_t byte = DinBusByte[n].load(relaxed);
         if (byte == DinBusByteShown[n])
             continue;
@@ -199,7 +199,7 @@ void TForm_MTU::DisplayDinBus()
 void TForm_MTU::DisplayJ1939Data()
 {
     CellText text;
-    for (int s = 0; s < J1939_DISPLAYED_SLOTS; ++s) {
+    for (int s = 0; s < GATEWAY_J1939_SLOTS; ++s) {
         J1939_PARAMETER &slot = J1939Params[s];
         uint8_t data[J1939_DATA_BYTES];
         for (int b = 0; b < J1939_DATA_BYTES; ++b)
@@ -226,8 +226,8 @@ void TForm_MTU::CheckBox_DataLockedClick()
     // Checking freezes nothing yet: the next pass does, row by row.
     if (CheckBox_DataLocked->isChecked())
         return;
-    for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n) {
-        MtuValue[n].store(MTU_VALUE_MISSING, relaxed);
+    for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n) {
+        MtuValue[n].store(GATEWAY_MTU_MISSING_DATA, relaxed);
         MtuValueShown[n] = MTU_VALUE_NEVER_SHOWN;
         MtuRxTime2[n].store(0, relaxed);
         MtuRxTime2Shown[n] = 0;

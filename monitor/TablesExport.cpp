@@ -25,11 +25,11 @@ struct TableLayout {
 };
 
 const TableLayout TABLES[] = {
-    {"MTU Engine Data", &TForm_MTU::AdvStringGrid_MTU_Data, MTU_FIRST_ROW, MTU_LAST_ROW, {0, 1, 2, 3, 4, 5}},
+    {"MTU Engine Data", &TForm_MTU::AdvStringGrid_MTU_Data, GATEWAY_MTU_PARAMETER_FIRST, GATEWAY_MTU_PARAMETER_LAST, {0, 1, 2, 3, 4, 5}},
     {"MTU Fault Codes", &TForm_MTU::AdvStringGrid_MTU_FaultCodes, FAULT_FIRST_ROW, FAULT_LAST_ROW,
      {0, NONE, 1, NONE, NONE, NONE}},
-    {"DinBus", &TForm_MTU::AdvStringGrid_DinBus, DINBUS_FIRST_ROW, DINBUS_LAST_ROW, {0, 1, 2, NONE, NONE, NONE}},
-    {"J1939 Data", &TForm_MTU::AdvStringGrid_J1939, 1, J1939_DISPLAYED_SLOTS, {0, 1, 2, 3, 4, 5}},
+    {"DinBus", &TForm_MTU::AdvStringGrid_DinBus, GATEWAY_DINBUS_BYTE_FIRST, GATEWAY_DINBUS_BYTE_LAST, {0, 1, 2, NONE, NONE, NONE}},
+    {"J1939 Data", &TForm_MTU::AdvStringGrid_J1939, 1, GATEWAY_J1939_SLOTS, {0, 1, 2, 3, 4, 5}},
 };
 
 } // namespace

@@ -68,4 +68,41 @@ std::string badValue(const std::string &option, const std::string &value, const 
     return "bad value '" + value + "' for " + option + ": expected " + expected;
 }
 
+std::string alternatives(const std::vector<std::string> &words)
+{
+    std::string text;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == words.size() ? " or " : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
+std::string usageEntry(const std::string &option, const std::string &text)
+{
+    constexpr size_t TEXT_COLUMN = 21;
+    constexpr size_t WIDTH = 80;
+    std::string entry = "  " + option;
+    entry.resize(std::max(entry.size() + 1, TEXT_COLUMN), ' ');
+    size_t lineStart = 0;
+    size_t at = 0;
+    bool first = true;
+    while (at < text.size()) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end + 1;
+        if (!first && entry.size() - lineStart + 1 + word.size() > WIDTH) {
+            entry += '\n';
+            lineStart = entry.size();
+            entry.append(TEXT_COLUMN, ' ');
+        } else if (!first) {
+            entry += ' ';
+        }
+        entry += word;
+        first = false;
+    }
+    return entry + '\n';
+}
+
 } // namespace cmdline

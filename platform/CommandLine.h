@@ -57,4 +57,12 @@ std::optional<uint64_t> number(const std::string &text, uint64_t min, uint64_t m
 // "bad value 'VALUE' for OPTION: expected EXPECTED"
 std::string badValue(const std::string &option, const std::string &value, const std::string &expected);
 
+// "a, b, c or d": a table's entries as a usage text or a message names them,
+// so that the text cannot leave one out.
+std::string alternatives(const std::vector<std::string> &words);
+
+// One option in a usage text: "  --name ARG" with the text from column 22,
+// wrapped at 80 columns onto lines indented as far.
+std::string usageEntry(const std::string &option, const std::string &text);
+
 } // namespace cmdline

@@ -2,7 +2,7 @@
 
 #include "CommandLine.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 namespace adapter {
 
@@ -16,7 +16,7 @@ std::optional<std::string> apply(Options &o, const std::string &option, const st
             if (const auto code = cmdline::number(value, 0, UINT32_MAX))
                 kind = qelcopn::interfaceKindByCode(uint32_t(*code));
         if (kind == nullptr)
-            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
+            return badValue(option, value, cmdline::alternatives(qelcopn::pluginNames()));
         o.kind = kind->code;
     } else if (option == "--interface") {
         if (value.empty())
@@ -25,7 +25,8 @@ std::optional<std::string> apply(Options &o, const std::string &option, const st
     } else if (option == "--bitrate") {
         const auto n = cmdline::number(value, 0, UINT32_MAX);
         if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
-            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
+            return badValue(option, value,
+                            "a CANopen bit rate: " + cmdline::alternatives(qelcopn::cia301::bitRateNames()));
         o.bitrate = uint32_t(*n);
     } else {
         return std::nullopt;
@@ -33,14 +34,15 @@ std::optional<std::string> apply(Options &o, const std::string &option, const st
     return std::string();
 }
 
-const char *usageLines()
+std::string usageLines()
 {
-    return "  --kind KIND        socketcan, virtualcan, peakcan or tinycan\n"
+    // From the tables, so that the text cannot drift from what is taken.
+    return "  --kind KIND        " + cmdline::alternatives(qelcopn::pluginNames()) + "\n"
            "                     (default: as Tarnwick's adapter configuration)\n"
            "  --interface NAME   interface name, or a virtual bus URL such as\n"
            "                     tcp://127.0.0.1:PORT/can0 (default: as configured)\n"
-           "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
-           "                     1000000 (default: as configured)\n";
+           + cmdline::usageEntry("--bitrate BPS",
+                                 cmdline::alternatives(qelcopn::cia301::bitRateNames()) + " (default: as configured)");
 }
 
 } // namespace adapter

@@ -20,6 +20,6 @@ struct Options {
 // nullopt when `option` is none of them.
 std::optional<std::string> apply(Options &options, const std::string &option, const std::string &value);
 // The three options' lines for a usage text.
-const char *usageLines();
+std::string usageLines();
 
 } // namespace adapter

@@ -4,7 +4,7 @@
 
 #include "CommandLine.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <cstdio>
 
@@ -94,13 +94,6 @@ std::string usage()
 qelcopn::trace::TraceFormat outputFormat(const Options &options, const std::string &output)
 {
     return options.format.value_or(qelcopn::trace::formatOfPath(output).value_or(qelcopn::trace::TraceFormat::Log));
-}
-
-std::string defaultFileName(int year, int month, int day, int hour, int minute, int second)
-{
-    char name[64];
-    std::snprintf(name, sizeof name, "%04d-%02d-%02d_%02d-%02d-%02d.log", year, month, day, hour, minute, second);
-    return name;
 }
 
 } // namespace record

@@ -35,7 +35,4 @@ std::string usage();
 // extension, else the candump log.
 qelcopn::trace::TraceFormat outputFormat(const Options &options, const std::string &output);
 
-// The recording's name when none is given: by date and time, local.
-std::string defaultFileName(int year, int month, int day, int hour, int minute, int second);
-
 } // namespace record

@@ -1,12 +1,13 @@
 // tarnwick-record: records a CAN bus through the library, listen-only, for
 // a laptop left in a vehicle.
+#include "Places.h"
 #include "Platform.h"
 #include "QEL_COPN.h"
 #include "RecordOptions.h"
 #include "TraceConversion.h"
 
+#include <QDateTime>
 #include <QDir>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
@@ -17,8 +18,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char kSettingsPath[] = "\\Software\\Quelbrook\\Tarnwick\\";
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -38,15 +37,9 @@ void catchStopSignals()
 
 std::string defaultOutput()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Quelbrook/Tarnwick/recordings");
+    const QString folder = RecordingsFolder();
     QDir().mkpath(folder);
-    const time_t now = time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    return folder.toStdString() + "/"
-        + record::defaultFileName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                                  local.tm_sec);
+    return (folder + QLatin1Char('/') + ProposedRecordingName(QDateTime::currentDateTime())).toStdString();
 }
 
 // The library's own words for the failure where it has them.
@@ -95,7 +88,7 @@ int main(int argc, char **argv)
 
     HardwareConfiguration hw{};
     CANopenConfiguration co{};
-    if (!LoadDriver() || !ReadConfiguration(kSettingsPath, &hw, &co)) {
+    if (!LoadDriver() || !ReadConfiguration(REGISTRY_PATH, &hw, &co)) {
         std::fprintf(stderr, "tarnwick-record: the library did not start\n");
         return 1;
     }

@@ -1,6 +1,6 @@
 #include "TThread_Emergency.h"
 
-#include "protocol/ByteOrder.h"
+#include "ByteOrder.h"
 #include "QEL_COPN_Interface.h"
 #include "TForm_MTU.h"
 

@@ -186,7 +186,7 @@ void TForm_Trend::AddParameters(const QList<int> &rows)
 {
     int refused = 0;
     for (int row : rows) {
-        if (row < MTU_FIRST_ROW || row > MTU_LAST_ROW || store_.IndexOf(row) >= 0)
+        if (row < GATEWAY_MTU_PARAMETER_FIRST || row > GATEWAY_MTU_PARAMETER_LAST || store_.IndexOf(row) >= 0)
             continue;
         if (!store_.Add(row, ParameterLabel(row).toStdString())) {
             ++refused;

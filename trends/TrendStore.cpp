@@ -261,7 +261,7 @@ std::string TTrendStore::ExportCsv() const
         for (size_t i = 0; i < series_.size(); ++i)
             while (next[i] < series_[i].TimesUs.size() && series_[i].TimesUs[next[i]] == *at)
                 held[i] = series_[i].Values[next[i]++];
-        csv += IsoTimeUs(*at);
+        csv += IsoLocalTime(*at, IsoFraction::Micros);
         for (const std::optional<int32_t> &value : held) {
             csv += ',';
             if (!value)

@@ -160,7 +160,7 @@ int MeasureLatency()
             Form_MTU->Timer1Timer();
             const int64_t written = MonotonicMicros();
             passMs.push_back(double(written - start) / 1000.0);
-            for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+            for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
                 if (Form_MTU->MtuRxTime2Shown[n] != before[n])
                     latencyMs.push_back(double(uint32_t(written) - Form_MTU->MtuRxTime2Shown[n]) / 1000.0);
         });
@@ -295,7 +295,7 @@ int MeasureUnderLoad()
                 // After the monitor's own pass: the cells it just wrote.
                 const uint32_t now = uint32_t(MonotonicMicros());
                 static uint32_t shown[256];
-                for (int n = MTU_FIRST_ROW; n <= MTU_LAST_ROW; ++n)
+                for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
                     if (Form_MTU->MtuRxTime2Shown[n] != shown[n]) {
                         shown[n] = Form_MTU->MtuRxTime2Shown[n];
                         latencyMs.push_back(double(now - shown[n]) / 1000.0);

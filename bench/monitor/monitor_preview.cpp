@@ -39,7 +39,7 @@ void FillSamples(TForm_MTU &form, uint32_t base)
         Pdo(form, uint16_t(0x3400 + s), 1, 0x04030201u * (s + 1), base);
     const uint8_t fault[8] = {0x00, 0x00, 0, 1, 12, 0, 1, 0};
     form.NodeId = 7;
-    form.DecodeEmergency(7, fault);
+    form.DecodeEmergency(7, fault, base);
     form.Timer1Timer();
 }
 

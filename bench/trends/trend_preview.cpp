@@ -40,7 +40,7 @@ int main(int argc, char **argv)
         Send(model, 2, 800 + (phase < 1500 ? phase : 3000 - phase) * 2 / 3, mono);
         if (i % 10 == 0) {
             const bool missing = i >= 4000 && i < 4500;
-            Send(model, 22, missing ? MTU_VALUE_MISSING : (i < 2500 ? 310 : 455), mono);
+            Send(model, 22, missing ? GATEWAY_MTU_MISSING_DATA : (i < 2500 ? 310 : 455), mono);
         }
         if (i % 1000 == 999)
             window.Collect();

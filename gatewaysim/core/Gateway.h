@@ -22,7 +22,7 @@ namespace gatewaysim {
 struct GatewayConfig {
     uint8_t node = 7;
     uint32_t productCode = PRODUCT_CODE_MTU_GATEWAY;
-    uint32_t vendorId = 0x141;
+    uint32_t vendorId = GATEWAY_VENDOR_ID;
     uint16_t heartbeatMs = 1000;
     uint16_t eventTimerMs = 10;
     ScenarioKind scenario = ScenarioKind::Live;

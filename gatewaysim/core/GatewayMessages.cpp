@@ -69,16 +69,16 @@ std::vector<PdoItem> publishedItems(uint32_t product)
 {
     std::vector<PdoItem> items;
     if (hasMtu(product)) {
-        for (int n = MTU_PARAMETER_FIRST; n <= MTU_PARAMETER_LAST; ++n)
+        for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
             items.push_back({PdoItem::Kind::MtuParameter, uint8_t(n)});
     } else {
-        for (int slot = 0; slot < J1939_SLOTS; ++slot) {
+        for (int slot = 0; slot < GATEWAY_J1939_SLOTS; ++slot) {
             const uint8_t width = j1939ElementWidth(slot);
             for (int e = 1; e <= 64 / width; ++e)
                 items.push_back({PdoItem::Kind::J1939Element, uint8_t(slot), width, uint8_t(e)});
         }
     }
-    for (int n = DINBUS_BYTE_FIRST; n <= DINBUS_BYTE_LAST; ++n)
+    for (int n = GATEWAY_DINBUS_BYTE_FIRST; n <= GATEWAY_DINBUS_BYTE_LAST; ++n)
         items.push_back({PdoItem::Kind::DinBusByte, uint8_t(n)});
     return items;
 }
@@ -102,7 +102,7 @@ CanFrame encodePdo(const PdoItem &item, const ProcessImage &image, uint8_t node)
     const uint16_t index = uint16_t(j1939IndexHigh(item.width) << 8 | item.number);
     CanFrame frame = multiplexed(node, index, item.element);
     const int bytes = item.width / 8;
-    const auto &slot = image.j1939[item.number % J1939_SLOTS];
+    const auto &slot = image.j1939[item.number % GATEWAY_J1939_SLOTS];
     const int first = bytes * (item.element - 1);
     assert(first + bytes <= 8);
     for (int i = 0; i < bytes; ++i)

@@ -53,7 +53,5 @@ qelcopn::CanFrame faultReport(uint16_t fault, uint16_t state, uint8_t errorRegis
 
 // A frame with the given identifier and data bytes (at most 8).
 qelcopn::CanFrame makeFrame(uint32_t id, std::initializer_list<uint8_t> bytes);
-// A frame we may put on the bus: 11-bit identifier, 0 to 8 data bytes.
-constexpr bool isWellFormed(const qelcopn::CanFrame &frame) { return frame.id <= 0x7FF && frame.length <= 8; }
 
 } // namespace gatewaysim

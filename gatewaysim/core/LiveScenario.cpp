@@ -207,7 +207,7 @@ public:
         image.faultState[LIVE_FAULT] = engine.faultActive ? 1 : 0;
         image.mtuOnline = !flap_ || (elapsedUs / FLAP_HALF_US) % 2 == 0;
         if (!image.mtuOnline) // the gateway has nothing from the engine
-            std::fill(image.mtu.begin(), image.mtu.end(), MTU_MISSING_DATA);
+            std::fill(image.mtu.begin(), image.mtu.end(), GATEWAY_MTU_MISSING_DATA);
     }
 
     int64_t nextEventUs(int64_t elapsedUs) const override

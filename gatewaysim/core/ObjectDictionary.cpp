@@ -1,7 +1,7 @@
 #include "ObjectDictionary.h"
 
 #include "GatewayMessages.h"
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 #include "protocol/Cia301.h"
 
 namespace cia301 = qelcopn::cia301;

@@ -12,13 +12,15 @@
 
 namespace gatewaysim {
 
+// Filled in by identityFor: no defaults of its own, so that the gateway's
+// are written once (GatewayConfig).
 struct Identity {
-    uint8_t node = 7;
-    uint32_t deviceType = 0;
-    uint32_t vendorId = 0x141;
-    uint32_t productCode = 1101;
-    uint32_t revisionNumber = 0;
-    uint32_t serialNumber = 0;
+    uint8_t node{};
+    uint32_t deviceType{};
+    uint32_t vendorId{};
+    uint32_t productCode{};
+    uint32_t revisionNumber{};
+    uint32_t serialNumber{};
     std::string deviceName;      // 0x1008
     std::string hardwareVersion; // 0x1009
     std::string softwareVersion; // 0x100A

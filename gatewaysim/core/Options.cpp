@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "GatewayMessages.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <algorithm>
 
@@ -29,7 +29,7 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
     using cmdline::number;
     if (option == "--kind") {
         if (qelcopn::interfaceKindByPlugin(value) == nullptr)
-            return badValue(option, value, qelcopn::PLUGIN_NAMES_TEXT);
+            return badValue(option, value, cmdline::alternatives(qelcopn::pluginNames()));
         o.kind = value;
     } else if (option == "--interface") {
         if (value.empty())
@@ -53,7 +53,8 @@ std::string apply(Options &o, const std::string &option, const std::string &valu
     } else if (option == "--bitrate") {
         const auto n = number(value, 0, UINT32_MAX);
         if (!n || !qelcopn::cia301::isBitRate(uint32_t(*n)))
-            return badValue(option, value, std::string("a CANopen bit rate: ") + qelcopn::cia301::BIT_RATES_TEXT);
+            return badValue(option, value,
+                            "a CANopen bit rate: " + cmdline::alternatives(qelcopn::cia301::bitRateNames()));
         o.bitrate = uint32_t(*n);
     } else if (option == "--heartbeat") {
         const auto n = number(value, 0, UINT16_MAX);
@@ -121,14 +122,13 @@ std::string usage()
     return "Usage: tarnwick-gatewaysim [options]\n"
            "A CANopen gateway node (MTU engine or J1939 gateway) on a CAN bus.\n"
            "\n"
-           "  --kind KIND        socketcan, virtualcan, peakcan or tinycan (default: virtualcan)\n"
+           "  --kind KIND        " + cmdline::alternatives(qelcopn::pluginNames()) + " (default: virtualcan)\n"
            "  --interface NAME   interface name, or a virtual bus URL such as\n"
            "                     tcp://127.0.0.1:PORT/can0 (default: can0)\n"
            "  --node N           node ID, 1 to 127 (default: 7)\n"
            "  --product CODE     1101 MTU engine gateway, 1104 J1939 gateway (default: 1101)\n"
            "  --vendor N         vendor ID (default: 0x141)\n"
-           "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
-           "                     1000000 (default: 250000)\n"
+           + cmdline::usageEntry("--bitrate BPS", cmdline::alternatives(qelcopn::cia301::bitRateNames()) + " (default: 250000)") +
            "  --heartbeat MS     heartbeat period, 0 = none (default: 1000)\n"
            "  --scenario NAME    live, table, flap, burst or silent (default: live)\n"
            "  --seconds N        stop after N seconds (default: until stopped)\n"

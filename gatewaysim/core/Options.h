@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 #include "ExtraNodes.h"
+#include "Gateway.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -16,12 +17,13 @@ namespace gatewaysim {
 struct Options {
     std::string kind = "virtualcan";
     std::string interfaceName = "can0";
-    uint8_t node = 7;
-    uint32_t productCode = 1101;
-    uint32_t vendorId = 0x141;
+    // The gateway's own defaults are the core's.
+    uint8_t node = GatewayConfig{}.node;
+    uint32_t productCode = GatewayConfig{}.productCode;
+    uint32_t vendorId = GatewayConfig{}.vendorId;
     uint32_t bitrate = 250000;
-    uint16_t heartbeatMs = 1000;
-    ScenarioKind scenario = ScenarioKind::Live;
+    uint16_t heartbeatMs = GatewayConfig{}.heartbeatMs;
+    ScenarioKind scenario = GatewayConfig{}.scenario;
     std::optional<uint32_t> seconds; // until stopped when not given
     std::optional<uint32_t> rate;    // PDOs per second; as the bus allows when not given
     bool selfStart = false;          // operational after boot-up without an NMT start

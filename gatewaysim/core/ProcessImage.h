@@ -6,24 +6,17 @@
 #include <array>
 #include <cstdint>
 
+#include "GatewayObjects.h"
+
 namespace gatewaysim {
 
-constexpr int MTU_PARAMETER_FIRST = 1;
-constexpr int MTU_PARAMETER_LAST = 254;
-constexpr int DINBUS_BYTE_FIRST = 1;
-constexpr int DINBUS_BYTE_LAST = 36;
-constexpr int J1939_SLOTS = 32;
-constexpr int FAULT_BITMAP_BYTES = 51;
+constexpr int FAULT_BITMAP_BYTES = int(GATEWAY_FAULT_BITMAP_BYTES);
 constexpr int FAULT_COUNT = FAULT_BITMAP_BYTES * 8; // faults 0..407
-
-// MTU values the monitor shows as "Missing Data" and "Sensor Defect".
-constexpr int32_t MTU_MISSING_DATA = 0x7FFFFFFF;
-constexpr int32_t MTU_SENSOR_DEFECT = int32_t(0x80000001u);
 
 struct ProcessImage {
     std::array<int32_t, 256> mtu{};         // by parameter number 1..254
     std::array<uint8_t, 256> dinBus{};      // by byte number 1..36
-    std::array<std::array<uint8_t, 8>, J1939_SLOTS> j1939{}; // by slot 0..31
+    std::array<std::array<uint8_t, 8>, GATEWAY_J1939_SLOTS> j1939{}; // by slot 0..31
     bool mtuOnline = false;
     std::array<uint16_t, FAULT_COUNT> faultState{}; // 0 = inactive
 

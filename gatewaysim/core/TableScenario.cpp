@@ -24,8 +24,8 @@ constexpr MtuEntry MTU_TABLE[] = {
     {89, 1234567},          // Total Fuel Consumption
     {92, 85},               // T-Coolant (ECU)
     {108, -12},             // T-Ambient Air
-    {120, MTU_MISSING_DATA}, // Alarm (Failurecode)
-    {121, MTU_SENSOR_DEFECT}, // RAIL Leakage
+    {120, GATEWAY_MTU_MISSING_DATA}, // Alarm (Failurecode)
+    {121, GATEWAY_MTU_SENSOR_DEFECT}, // RAIL Leakage
     {254, 0x12345678},
 };
 
@@ -60,13 +60,13 @@ private:
 void fillTable(ProcessImage &image, uint32_t productCode)
 {
     image = ProcessImage{};
-    for (int n = DINBUS_BYTE_FIRST; n <= DINBUS_BYTE_LAST; ++n)
+    for (int n = GATEWAY_DINBUS_BYTE_FIRST; n <= GATEWAY_DINBUS_BYTE_LAST; ++n)
         image.dinBus[n] = uint8_t(0xA0 + n);
     image.dinBus[10] = 0x0A;
     image.dinBus[23] = 0x00;
     if (hasMtu(productCode)) {
         image.mtuOnline = true;
-        for (int n = MTU_PARAMETER_FIRST; n <= MTU_PARAMETER_LAST; ++n)
+        for (int n = GATEWAY_MTU_PARAMETER_FIRST; n <= GATEWAY_MTU_PARAMETER_LAST; ++n)
             image.mtu[n] = 100 * n;
         for (const MtuEntry &entry : MTU_TABLE)
             image.mtu[entry.parameter] = entry.value;
@@ -75,7 +75,7 @@ void fillTable(ProcessImage &image, uint32_t productCode)
     } else {
         for (int i = 0; i < 8; ++i)
             image.j1939[0][i] = J1939_SLOT0[i];
-        for (int slot = 1; slot < J1939_SLOTS; ++slot)
+        for (int slot = 1; slot < GATEWAY_J1939_SLOTS; ++slot)
             for (int i = 0; i < 8; ++i)
                 image.j1939[slot][i] = uint8_t(8 * slot + i);
     }

@@ -1,6 +1,6 @@
 #include "library/Configuration.h"
 
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 #include "protocol/Cia301.h"
 #include "trace/BlackBox.h"
 #include "transport/CanBusPort.h"

@@ -78,8 +78,6 @@ int32_t nmt(uint32_t h, NmtCommand command, uint8_t node)
     });
 }
 
-// Transmit PDO selectors: 16 when registering, 18 when reading.
-
 template <typename T>
 int32_t uploadValue(uint32_t h, uint8_t node, uint16_t index, uint8_t sub, T *value)
 {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace qelcopn::cia301 {
 
@@ -48,8 +50,14 @@ constexpr bool isSentByNode(uint32_t cobId)
 
 // The CiA 301 bit rates (bit/s).
 constexpr uint32_t BIT_RATES[] = {10000, 20000, 50000, 125000, 250000, 500000, 800000, 1000000};
-// The same, as the command lines name them to a user.
-constexpr char BIT_RATES_TEXT[] = "10000, 20000, 50000, 125000, 250000, 500000, 800000 or 1000000";
+// The same as the command lines name them to a user.
+inline std::vector<std::string> bitRateNames()
+{
+    std::vector<std::string> names;
+    for (uint32_t rate : BIT_RATES)
+        names.push_back(std::to_string(rate));
+    return names;
+}
 constexpr bool isBitRate(uint32_t bitsPerSecond)
 {
     for (uint32_t rate : BIT_RATES)

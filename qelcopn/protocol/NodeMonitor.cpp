@@ -35,7 +35,6 @@ void NodeMonitor::onFrame(const CanFrame &frame, int64_t nowMicros)
     node.state.store(state, std::memory_order_relaxed);
     node.lastStateReport.store(stamp, std::memory_order_relaxed);
     if (state == NMT_STATE_BOOTUP) {
-        node.bootUps.fetch_add(1, std::memory_order_relaxed);
         node.lastHeartbeat.store(0, std::memory_order_relaxed);
         return;
     }
@@ -96,26 +95,6 @@ bool NodeMonitor::online(uint8_t node, int64_t nowMicros) const
 uint8_t NodeMonitor::state(uint8_t node) const
 {
     return isNodeId(node) ? nodes_[node].state.load(std::memory_order_relaxed) : kStateUnknown;
-}
-
-uint32_t NodeMonitor::bootUps(uint8_t node) const
-{
-    return isNodeId(node) ? nodes_[node].bootUps.load(std::memory_order_relaxed) : 0;
-}
-
-void NodeMonitor::reset()
-{
-    for (Node &n : nodes_) {
-        n.lastHeard.store(0, std::memory_order_relaxed);
-        n.lastHeartbeat.store(0, std::memory_order_relaxed);
-        n.heartbeatPeriod.store(0, std::memory_order_relaxed);
-        n.state.store(kStateUnknown, std::memory_order_relaxed);
-        n.bootUps.store(0, std::memory_order_relaxed);
-        n.lastStateReport.store(0, std::memory_order_relaxed);
-        n.emergencies.store(0, std::memory_order_relaxed);
-        n.lastEmergencyAt.store(0, std::memory_order_relaxed);
-        n.lastEmergency.store(0, std::memory_order_relaxed);
-    }
 }
 
 } // namespace qelcopn

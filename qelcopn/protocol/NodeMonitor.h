@@ -38,9 +38,6 @@ public:
     bool heardOf(uint8_t node) const;
     bool online(uint8_t node, int64_t nowMicros) const;
     uint8_t state(uint8_t node) const;
-    // Boot-ups seen from the node.
-    uint32_t bootUps(uint8_t node) const;
-    void reset();
 
 private:
     struct Node {
@@ -48,7 +45,6 @@ private:
         std::atomic<int64_t> lastHeartbeat{0};
         std::atomic<int64_t> heartbeatPeriod{0};
         std::atomic<uint8_t> state{kStateUnknown};
-        std::atomic<uint32_t> bootUps{0};
         // The last boot-up or heartbeat: what "lost" counts from, so a node
         // that falls silent straight after its boot-up is lost too.
         std::atomic<int64_t> lastStateReport{0};

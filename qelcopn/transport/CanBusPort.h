@@ -5,7 +5,7 @@
 
 #include "protocol/CanFrame.h"
 #include "protocol/ReceiveClock.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 #include "transport/ReplayPlayer.h"
 
 #include <QObject>

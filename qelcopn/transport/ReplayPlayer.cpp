@@ -6,10 +6,6 @@
 
 namespace qelcopn {
 
-namespace {
-
-} // namespace
-
 std::unique_ptr<ReplayPlayer> ReplayPlayer::open(const QString &path, const Settings &settings, QString *error)
 {
     std::string message;

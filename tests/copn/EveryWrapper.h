@@ -1,4 +1,4 @@
-// Calls each of the binding's 36 wrappers once, with harmless arguments, and
+// Calls each of the binding's wrappers once, with harmless arguments, and
 // returns each wrapper's result by its export's name.
 #pragma once
 

@@ -4,7 +4,7 @@
 #include "ExtraNodes.h"
 #include "GatewayHarness.h"
 #include "Options.h"
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,9 @@ using namespace cia301;
 
 namespace {
 
+// A frame the simulator may put on the bus: 11-bit identifier, 0 to 8 data bytes.
+bool isWellFormed(const qelcopn::CanFrame &frame) { return frame.id <= 0x7FF && frame.length <= 8; }
+
 TEST(MessagesTest, ElementsSitAtTheEndOfTheDataField)
 {
     ProcessImage image;

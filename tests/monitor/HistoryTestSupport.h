@@ -20,14 +20,6 @@ inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << tex
 
 namespace monitor_test {
 
-// The low 32 bits of the monotonic counter `msAgo` milliseconds ago.
-inline uint32_t StampMsAgo(int64_t msAgo)
-{
-    int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    return uint32_t(uint64_t(now - msAgo * 1000));
-}
-
 inline void ReportFault(TMonitorModel &model, uint16_t code, bool active, uint32_t rxTime)
 {
     model.DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, code, active ? 1 : 0).data(), rxTime);

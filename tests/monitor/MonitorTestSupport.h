@@ -2,6 +2,7 @@
 // reading the window's cells.
 #pragma once
 
+#include "Platform.h"
 #include "StringGrid.h"
 #include "TForm_MTU.h"
 
@@ -10,6 +11,15 @@
 #include <string>
 
 namespace monitor_test {
+
+// The low 32 bits of the monotonic counter `msAgo` milliseconds ago, as the
+// library stamps what it receives.
+inline uint32_t StampMsAgo(int64_t msAgo)
+{
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    return uint32_t(uint64_t(now - msAgo * 1000));
+}
 
 constexpr uint8_t GATEWAY_NODE = 7;
 

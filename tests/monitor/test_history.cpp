@@ -194,7 +194,7 @@ TEST_F(History, TablesExportReadsBackAsShown)
     Receive(63, 0x80000001u, 150);
     Tick();
     Receive(2, 10001, 250);
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 23, 1).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 23, 1).data(), StampMsAgo(0));
     Decode(*form, Pdo(GATEWAY_INDEX_DINBUS_BYTE, 17, 0x0A, 0, 0, 0));
     Decode(*form, Pdo(0x3403, 1, 1, 2, 3, 4));
     Tick();

@@ -91,7 +91,7 @@ void DecodeEmergencies(TForm_MTU &form, TickGate &gate)
         const Message message = i % 1000 == 999
                                     ? Emergency((i / 1000) % 2 != 0 ? 0x0000 : 0xFF00, 0)
                                     : Emergency(0xFF00, 1, uint16_t(1 + i % 400), uint16_t((i / 400) % 3));
-        form.DecodeEmergency(GATEWAY_NODE, message.data());
+        form.DecodeEmergency(GATEWAY_NODE, message.data(), StampMsAgo(0));
     }
 }
 
@@ -134,7 +134,7 @@ TEST(MonitorConcurrency, GridsEqualTheModelAfterTheLastTick)
     while (!(FlagsClear(form) && gate.Ticks() > lastDecode))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
-    for (int n = 1; n <= MTU_LAST_ROW; ++n) {
+    for (int n = 1; n <= GATEWAY_MTU_PARAMETER_LAST; ++n) {
         const int32_t value = form.MtuValue[n].load();
         ASSERT_EQ(Cell(form.AdvStringGrid_MTU_Data, 2, n), std::to_string(value)) << n;
         ASSERT_EQ(Cell(form.AdvStringGrid_MTU_Data, 3, n), Printed("0x%08lx", uint32_t(value))) << n;
@@ -146,9 +146,9 @@ TEST(MonitorConcurrency, GridsEqualTheModelAfterTheLastTick)
     for (int n = 1; n <= FAULT_LAST_ROW; ++n)
         ASSERT_EQ(Cell(form.AdvStringGrid_MTU_FaultCodes, 1, n), form.FaultState[n].load() != 0 ? "Fault Active" : "0")
             << n;
-    for (int n = 1; n <= DINBUS_LAST_ROW; ++n)
+    for (int n = 1; n <= GATEWAY_DINBUS_BYTE_LAST; ++n)
         ASSERT_EQ(Cell(form.AdvStringGrid_DinBus, 2, n), Printed("%lx", form.DinBusByte[n].load())) << n;
-    for (int s = 0; s < J1939_DISPLAYED_SLOTS; ++s) {
+    for (int s = 0; s < GATEWAY_J1939_SLOTS; ++s) {
         std::string expected;
         for (int b = 0; b < J1939_DATA_BYTES; ++b)
             expected += Printed(b == 0 ? "%02lx" : " %02lx", form.J1939Params[s].Data[b].load());

@@ -123,27 +123,27 @@ TEST_F(Decoding, DinBusByteIsByteFourAndOtherIndexesAreIgnored)
 
 TEST_F(Decoding, EmergencyStateReportsTurnTheMtuOnlineAndOffline)
 {
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data());
+    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data(), StampMsAgo(0));
     EXPECT_EQ(model->MtuOnline.load(), 1);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 1}));
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 0).data());
+    model->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 0).data(), StampMsAgo(0));
     EXPECT_EQ(model->MtuOnline.load(), 0);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 1}));
 }
 
 TEST_F(Decoding, EmergencyFaultReportsUpToIndex400AreStored)
 {
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 0x0102).data());
+    model->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 0x0102).data(), StampMsAgo(0));
     EXPECT_EQ(model->FaultState[400].load(), 0x0102);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 1, 0}));
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 0, 1).data());
+    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 0, 1).data(), StampMsAgo(0));
     EXPECT_EQ(model->FaultState[0].load(), 1);
-    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 400, 0).data());
+    model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 400, 0).data(), StampMsAgo(0));
     EXPECT_EQ(model->FaultState[400].load(), 0);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 1, 0}));
 
     for (uint16_t index : {401, 511, 0xFFFF})
-        model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, index, 1).data());
+        model->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, index, 1).data(), StampMsAgo(0));
     EXPECT_EQ(model->FaultState[401].load(), 0);
     EXPECT_EQ(model->FaultState[511].load(), 0);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 0}));
@@ -155,12 +155,12 @@ TEST_F(Decoding, EmergencyOutsideTheTableChangesNothing)
     const Message ignored[] = {Emergency(0x1000, 0), Emergency(0x1000, 1, 5, 1), Emergency(0xFF01, 0),
                                Emergency(0x00FF, 0), Emergency(0xFF00, 2, 5, 1), Emergency(0x0000, 0xFF, 5, 1)};
     for (const Message &message : ignored)
-        model->DecodeEmergency(GATEWAY_NODE, message.data());
+        model->DecodeEmergency(GATEWAY_NODE, message.data(), StampMsAgo(0));
     // Another node's messages, whatever they hold: the node of the current
     // showing is the one that counts.
-    model->DecodeEmergency(GATEWAY_NODE + 1, Emergency(0xFF00, 0).data());
-    model->DecodeEmergency(0, Emergency(0x0000, 1, 5, 1).data());
-    model->DecodeEmergency(GATEWAY_NODE, nullptr);
+    model->DecodeEmergency(GATEWAY_NODE + 1, Emergency(0xFF00, 0).data(), StampMsAgo(0));
+    model->DecodeEmergency(0, Emergency(0x0000, 1, 5, 1).data(), StampMsAgo(0));
+    model->DecodeEmergency(GATEWAY_NODE, nullptr, StampMsAgo(0));
     EXPECT_EQ(model->MtuOnline.load(), 1);
     EXPECT_EQ(model->FaultState[5].load(), 0);
     EXPECT_EQ(TakeFlags(*model), (Flags{0, 0, 0, 0, 0}));

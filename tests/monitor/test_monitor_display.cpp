@@ -274,7 +274,7 @@ TEST_F(MonitorWindow, EveryTextFitsItsControl)
 {
     Decode(*form, Pdo(0x3403, 1, 0xAB, 0xCD, 0xEF, 0xAB));
     Decode(*form, Pdo(0x3403, 2, 0xCD, 0xEF, 0xAB, 0xCD));
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 1).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 1).data(), StampMsAgo(0));
     Tick();
     // The MTU names keep their column's width; the user widens it to read the long ones.
     ExpectEveryTextFits(form.get(), {{form->AdvStringGrid_MTU_Data, 0}});
@@ -283,15 +283,15 @@ TEST_F(MonitorWindow, EveryTextFitsItsControl)
 TEST_F(MonitorWindow, FaultReportsFillRowsOneTo400AndNeverTheHeader)
 {
     const TStringGrid *grid = form->AdvStringGrid_MTU_FaultCodes;
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 1).data());
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 1, 0x0200).data());
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 0, 1).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 400, 1).data(), StampMsAgo(0));
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 1, 0x0200).data(), StampMsAgo(0));
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 1, 0, 1).data(), StampMsAgo(0));
     Tick();
     EXPECT_EQ(Cell(grid, 1, 400), "Fault Active");
     EXPECT_EQ(Cell(grid, 1, 1), "Fault Active");
     EXPECT_EQ(Cell(grid, 1, 2), "0");
     EXPECT_EQ(Cell(grid, 1, 0), "Active");
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 400, 0).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 1, 400, 0).data(), StampMsAgo(0));
     Tick();
     EXPECT_EQ(Cell(grid, 1, 400), "0");
 }
@@ -306,13 +306,13 @@ TEST_F(MonitorWindow, StatusReportsSwitchTheBannerAndItsFlashing)
     EXPECT_TRUE(banner->isHidden());
     form->Timer_FlashTimer();
 
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data(), StampMsAgo(0));
     Tick();
     EXPECT_EQ(form->StatusText().toStdString(), "MTU Status: Online");
     EXPECT_FALSE(form->Timer_Flash->isActive());
     EXPECT_TRUE(banner->isHidden());
 
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 0).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0xFF00, 0).data(), StampMsAgo(0));
     Tick();
     EXPECT_EQ(form->StatusText().toStdString(), "MTU Status: Offline!!!!!!!!!!");
     EXPECT_TRUE(form->Timer_Flash->isActive());

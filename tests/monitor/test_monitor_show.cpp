@@ -95,7 +95,7 @@ protected:
 
 TEST_F(MonitorShowing, ListenOnlySendsNothingAndShowsTheMtuOffline)
 {
-    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data());
+    form->DecodeEmergency(GATEWAY_NODE, Emergency(0x0000, 0).data(), StampMsAgo(0));
     Tick();
     ASSERT_EQ(form->StatusText().toStdString(), "MTU Status: Online");
     form->ListenOnly = 1;

@@ -1,8 +1,9 @@
 // The recorder's command line: what it leaves to the stored configuration,
 // the kinds and numbers it takes, and a clear refusal of bad input.
+#include "CommandLine.h"
 #include "RecordOptions.h"
 #include "protocol/Cia301.h"
-#include "transport/InterfaceKinds.h"
+#include "protocol/InterfaceKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -69,35 +70,23 @@ TEST(RecordOptionsTest, BadInputIsNamedInTheMessage)
     }
 }
 
-// The texts that name the kinds and the bit rates to a user are written
-// out beside their tables: each must name every entry, in order.
-std::vector<std::string> WordsOf(const std::string &text)
+// The usage texts and messages build their lists from the tables: the list
+// must read as a sentence, and a long one must wrap under its own column.
+TEST(CommandLineText, ListsReadAsASentenceAndWrapUnderTheTextColumn)
 {
-    std::vector<std::string> words;
-    std::string word;
-    for (char c : text + ",") {
-        if (c == ',' || c == ' ') {
-            if (!word.empty() && word != "or")
-                words.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    return words;
-}
+    EXPECT_EQ(cmdline::alternatives({}), "");
+    EXPECT_EQ(cmdline::alternatives({"log"}), "log");
+    EXPECT_EQ(cmdline::alternatives({"log", "asc"}), "log or asc");
+    EXPECT_EQ(cmdline::alternatives({"log", "asc", "trc"}), "log, asc or trc");
 
-TEST(RecordOptionsTest, TheListsInTheMessagesNameEveryKindAndRate)
-{
-    std::vector<std::string> plugins;
-    for (const qelcopn::InterfaceKind &kind : qelcopn::INTERFACE_KINDS)
-        if (kind.plugin != nullptr)
-            plugins.push_back(kind.plugin);
-    EXPECT_EQ(WordsOf(qelcopn::PLUGIN_NAMES_TEXT), plugins);
-    std::vector<std::string> rates;
-    for (uint32_t rate : qelcopn::cia301::BIT_RATES)
-        rates.push_back(std::to_string(rate));
-    EXPECT_EQ(WordsOf(qelcopn::cia301::BIT_RATES_TEXT), rates);
+    EXPECT_EQ(cmdline::usageEntry("--seconds N", "stop after N seconds"),
+              "  --seconds N        stop after N seconds\n");
+    EXPECT_EQ(cmdline::usageEntry("--bitrate BPS", cmdline::alternatives(qelcopn::cia301::bitRateNames()) +
+                                                       " (default: as configured)"),
+              "  --bitrate BPS      10000, 20000, 50000, 125000, 250000, 500000, 800000 or\n"
+              "                     1000000 (default: as configured)\n");
+    // An option longer than the column still keeps a space before its text.
+    EXPECT_EQ(cmdline::usageEntry("--network-scenario NAME", "steady"), "  --network-scenario NAME steady\n");
 }
 
 } // namespace

@@ -59,14 +59,14 @@ std::vector<std::string> MonitorPicture()
 {
     std::vector<std::string> cells;
     cells.push_back(Form_MTU->StatusText().toStdString());
-    for (int row = MTU_FIRST_ROW; row <= MTU_LAST_ROW; ++row)
+    for (int row = GATEWAY_MTU_PARAMETER_FIRST; row <= GATEWAY_MTU_PARAMETER_LAST; ++row)
         for (int column = 2; column <= 5; ++column)
             cells.push_back(MtuCell(column, row));
     for (int row = FAULT_FIRST_ROW; row <= FAULT_LAST_ROW; ++row)
         cells.push_back(FaultCell(row));
-    for (int row = DINBUS_FIRST_ROW; row <= DINBUS_LAST_ROW; ++row)
+    for (int row = GATEWAY_DINBUS_BYTE_FIRST; row <= GATEWAY_DINBUS_BYTE_LAST; ++row)
         cells.push_back(DinBusCell(row));
-    for (int slot = 0; slot < J1939_DISPLAYED_SLOTS; ++slot)
+    for (int slot = 0; slot < GATEWAY_J1939_SLOTS; ++slot)
         cells.push_back(Form_MTU->AdvStringGrid_J1939->Cell(2, slot + 1));
     return cells;
 }
@@ -169,10 +169,10 @@ std::vector<std::string> DifferencesFromLastSent(const TapReport &report)
     char text[32];
     for (const auto &[object, value] : report.last) {
         const auto [index, sub] = object;
-        if (index == GATEWAY_INDEX_MTU_PARAMETER && sub >= MTU_FIRST_ROW && sub <= MTU_LAST_ROW) {
+        if (index == GATEWAY_INDEX_MTU_PARAMETER && sub >= GATEWAY_MTU_PARAMETER_FIRST && sub <= GATEWAY_MTU_PARAMETER_LAST) {
             std::snprintf(text, sizeof text, "0x%08x", value);
             compare("MTU parameter", sub, MtuCell(3, sub), text);
-        } else if (index == GATEWAY_INDEX_DINBUS_BYTE && sub >= DINBUS_FIRST_ROW && sub <= DINBUS_LAST_ROW) {
+        } else if (index == GATEWAY_INDEX_DINBUS_BYTE && sub >= GATEWAY_DINBUS_BYTE_FIRST && sub <= GATEWAY_DINBUS_BYTE_LAST) {
             std::snprintf(text, sizeof text, "%x", value & 0xFF);
             compare("DinBus byte", sub, DinBusCell(sub), text);
         }

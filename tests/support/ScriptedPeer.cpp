@@ -1,6 +1,6 @@
 #include "ScriptedPeer.h"
 
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 #include "protocol/Cia301.h"
 #include "Text.h"
 

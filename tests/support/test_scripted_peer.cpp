@@ -2,7 +2,7 @@
 // its silence, and each bad answer of a script, frame by frame.
 #include "ScriptedPeer.h"
 
-#include "protocol/ByteOrder.h"
+#include "byte_order/ByteOrder.h"
 #include "protocol/Cia301.h"
 #include "protocol/Nmt.h"
 

@@ -39,7 +39,7 @@ TEST(TrendQueue, OnlyPlottedParametersReachItFromTheDecoder)
     TTrendSample sample;
     ASSERT_TRUE(model->TrendQueue.Pop(sample));
     EXPECT_EQ(sample.Parameter, 4);
-    EXPECT_EQ(sample.Value, MTU_VALUE_SENSOR_DEFECT);
+    EXPECT_EQ(sample.Value, GATEWAY_MTU_SENSOR_DEFECT);
     EXPECT_EQ(sample.RxTime2, 200u);
     EXPECT_FALSE(model->TrendQueue.Pop(sample));
 }

@@ -1,11 +1,43 @@
 // The trend store without a window: step lines with gaps over a span, the
 // thinning of dense data, what is kept, and the CSV export.
+#include "CsvFile.h"
 #include "MonitorModel.h"
 #include "TrendStore.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 namespace {
+
+// A fixed zone for one test (POSIX rules, no zone files needed), the
+// process's own again afterwards.
+class TScopedTimeZone {
+public:
+    explicit TScopedTimeZone(const char *zone)
+    {
+        const char *old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TScopedTimeZone()
+    {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
 
 constexpr int64_t T0 = 1765292400000000; // 2025-12-09T15:00:00Z in µs
 
@@ -25,8 +57,8 @@ TEST(TrendStore, StepLineHoldsEachValueBreaksAtGapsAndStartsAtTheSpansEdge)
     ASSERT_TRUE(store.Add(2, "2 Engine Speed"));
     store.Append(2, T0, 10);                                  // before the span: holds into it
     store.Append(2, T0 + 2000000, 20);
-    store.Append(2, T0 + 3000000, MTU_VALUE_SENSOR_DEFECT);   // a gap
-    store.Append(2, T0 + 4000000, MTU_VALUE_MISSING);         // still a gap
+    store.Append(2, T0 + 3000000, GATEWAY_MTU_SENSOR_DEFECT);   // a gap
+    store.Append(2, T0 + 4000000, GATEWAY_MTU_MISSING_DATA);         // still a gap
     store.Append(2, T0 + 5000000, 30);
     store.Append(9, T0 + 5000000, 99);                        // not plotted: ignored
 
@@ -41,7 +73,7 @@ TEST(TrendStore, StepLineHoldsEachValueBreaksAtGapsAndStartsAtTheSpansEdge)
     const auto range = TTrendStore::Range(segments);
     ASSERT_TRUE(range);
     EXPECT_EQ(*range, std::make_pair(10.0, 30.0));
-    EXPECT_EQ(store.ValueAt(0, T0 + 3500000), MTU_VALUE_SENSOR_DEFECT);
+    EXPECT_EQ(store.ValueAt(0, T0 + 3500000), GATEWAY_MTU_SENSOR_DEFECT);
     EXPECT_FALSE(store.ValueAt(0, T0 - 1));
 }
 
@@ -52,7 +84,7 @@ TEST(TrendStore, DenseDataKeepsEveryColumnsExtremesAndOnlyTheLastHourIsKept)
     // 10,000 receipts over 10 s, a spike of 1000 and a dip of -5 among them,
     // and one missing value.
     for (int i = 0; i < 10000; ++i)
-        store.Append(2, T0 + i * 1000, i == 5000 ? 1000 : i == 6403 ? -5 : i == 6550 ? MTU_VALUE_MISSING : i % 7);
+        store.Append(2, T0 + i * 1000, i == 5000 ? 1000 : i == 6403 ? -5 : i == 6550 ? GATEWAY_MTU_MISSING_DATA : i % 7);
     const auto segments = store.StepLine(0, T0, T0 + 10000000, 100);
     ASSERT_EQ(segments.size(), 2u);
     EXPECT_LE(segments[0].size() + segments[1].size(), 100u * 4 + 4);
@@ -101,23 +133,34 @@ TEST(TrendStore, AtMostEightParametersEachOnce)
 
 TEST(TrendStore, ExportHasOneRowPerReceivedTimeWithLastValuesHeld)
 {
+    const TScopedTimeZone zone("CET-1");
     TTrendStore store;
     store.Add(2, "2 Engine Speed");
     store.Add(63, "63 Ventilator 1, Output \"A\"");
     store.Append(2, T0, 1500);
     store.Append(63, T0, 7);               // same time: same row
-    store.Append(2, T0 + 250, MTU_VALUE_MISSING);
+    store.Append(2, T0 + 250, GATEWAY_MTU_MISSING_DATA);
     store.Append(63, T0 + 1000000, -3);
     EXPECT_EQ(store.ExportCsv(), "Time,2 Engine Speed,\"63 Ventilator 1, Output \"\"A\"\"\"\r\n"
-                                 "2025-12-09T15:00:00.000000Z,1500,7\r\n"
-                                 "2025-12-09T15:00:00.000250Z,Missing Data,7\r\n"
-                                 "2025-12-09T15:00:01.000000Z,Missing Data,-3\r\n");
+                                 "2025-12-09T16:00:00.000000+01:00,1500,7\r\n"
+                                 "2025-12-09T16:00:00.000250+01:00,Missing Data,7\r\n"
+                                 "2025-12-09T16:00:01.000000+01:00,Missing Data,-3\r\n");
 
     TTrendStore late;
     late.Add(5, "5");
     late.Add(6, "6");
     late.Append(6, T0, 1);
-    EXPECT_EQ(late.ExportCsv(), "Time,5,6\r\n2025-12-09T15:00:00.000000Z,,1\r\n"); // nothing yet: empty
+    EXPECT_EQ(late.ExportCsv(), "Time,5,6\r\n2025-12-09T16:00:00.000000+01:00,,1\r\n"); // nothing yet: empty
+}
+
+// Every export writes its times through the one formatter: west of UTC the
+// offset is negative, and a time before 1970 still carries its own fraction.
+TEST(IsoLocalTime, CarriesTheZonesOffsetAndTheFraction)
+{
+    const TScopedTimeZone zone("XST5:30");
+    EXPECT_EQ(IsoLocalTime(T0 + 123456, IsoFraction::Micros), "2025-12-09T09:30:00.123456-05:30");
+    EXPECT_EQ(IsoLocalTimeMs(T0 + 123456), "2025-12-09T09:30:00.123-05:30");
+    EXPECT_EQ(IsoLocalTime(-1, IsoFraction::Micros), "1969-12-31T18:29:59.999999-05:30");
 }
 
 TEST(TrendClock, UnwrapsTheReceiveStampAcrossItsWrap)

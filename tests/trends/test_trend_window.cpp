@@ -69,7 +69,7 @@ TEST(TrendWindow, EveryDecodedValueComesBackFromTheSeriesInOrderWithItsTime)
     for (const auto &[at, value] : ramp)
         SendMtu(model, 2, value, at);
     const int64_t gapAt = MONO0 + 700000, afterGap = MONO0 + 800000;
-    SendMtu(model, 2, MTU_VALUE_MISSING, gapAt);
+    SendMtu(model, 2, GATEWAY_MTU_MISSING_DATA, gapAt);
     SendMtu(model, 2, 1200, afterGap);
     SendMtu(model, 22, 150, MONO0 + 5000);
     SendMtu(model, 22, 480, MONO0 + 400000);

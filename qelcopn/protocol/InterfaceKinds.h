@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace qelcopn {
 
@@ -38,8 +40,16 @@ constexpr const InterfaceKind *interfaceKindByCode(uint32_t code)
     return nullptr;
 }
 
-// The plugin names, as the command lines name them to a user.
-constexpr char PLUGIN_NAMES_TEXT[] = "socketcan, virtualcan, peakcan or tinycan";
+// The plugin names in the table's order, as the command lines name them to
+// a user.
+inline std::vector<std::string> pluginNames()
+{
+    std::vector<std::string> names;
+    for (const InterfaceKind &kind : INTERFACE_KINDS)
+        if (kind.plugin != nullptr)
+            names.emplace_back(kind.plugin);
+    return names;
+}
 
 // By plugin name ("socketcan", "virtualcan", "peakcan", "tinycan").
 constexpr const InterfaceKind *interfaceKindByPlugin(std::string_view plugin)
