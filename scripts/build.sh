@@ -20,12 +20,7 @@ case "$flavour" in
 esac
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
-# A compiler cache where there is one: a second build of the same sources,
-# here or by CI on the same machine, compiles only what changed.
-if command -v ccache >/dev/null; then
-  options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  export CCACHE_BASEDIR="$PWD" CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-include_file_mtime,include_file_ctime}"
-fi
+. scripts/compiler-cache.sh
 cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE="$type" \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" "${options[@]}" >/dev/null

@@ -8,7 +8,9 @@ seconds="${1:-30}"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
-CC=clang CXX=clang++ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+options=()
+. scripts/compiler-cache.sh
+CC=clang CXX=clang++ cmake -S . -B build-fuzz "${generator[@]}" "${options[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNWICK_FUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 targets=$(sed -n 's/^tarnwick_fuzzer(\([a-z_]*\).*/\1/p' fuzz/CMakeLists.txt)
