@@ -2,6 +2,7 @@
 // bytes: reading it must succeed with every field in range (each bad value
 // reads as its default) and the access point zero-terminated in its buffer.
 #include "QEL_COPN.h"
+#include "SettingsPath.h"
 
 #include <cstdint>
 #include <cstdio>
