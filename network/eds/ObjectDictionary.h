@@ -72,6 +72,8 @@ std::optional<Bytes> parseValue(DataType type, std::string_view text, uint8_t no
 std::string formatValue(DataType type, const Bytes &value);
 // Bytes of unknown type, for a read without an EDS.
 std::string hexText(const Bytes &value);
+// The text without the white space around it, as the file formats take it.
+std::string_view trimmed(std::string_view text);
 
 struct Entry {
     uint16_t index = 0;
